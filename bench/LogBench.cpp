@@ -1,0 +1,73 @@
+// How fast the log takes lines, and how long the program takes to show its window.
+#include "app/CMainFrame.h"
+#include "app/CTessaroApp.h"
+#include "app/CTessaroDoc.h"
+#include "platform/LoopbackMidiBackend.h"
+#include "res/ResourceIds.h"
+#include "view/CTessaroView.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+struct Window {
+    Window()
+    {
+        MidiSystem::Install(std::make_unique<CLoopbackMidiBackend>(1, 1));
+        frame = CTessaroApp::CreateMainWindow(&doc);
+        view = frame->GetActiveView();
+    }
+    ~Window()
+    {
+        frame->close();
+        delete frame;
+    }
+    CTessaroDoc doc;
+    CMainFrame* frame;
+    CTessaroView* view;
+};
+
+void BM_AppendDumpLine(benchmark::State& state, unsigned mode)
+{
+    Window w;
+    w.frame->Action(mode)->trigger();
+    uint32_t key = 0;
+    for (auto _ : state) {
+        w.view->AppendDumpLine(0x00400090u | ((key++ & 0x7F) << 8));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_AppendDumpLine, log_shown, ID_VIEW_MIDI_INPUT)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_AppendDumpLine, log_hidden, ID_VIEW_KEYBOARD)->Unit(benchmark::kMicrosecond);
+
+// The whole process, from start to its first shown window.
+void BM_StartupToFirstWindow(benchmark::State& state, const char* backend)
+{
+    for (auto _ : state) {
+        QProcess proc;
+        proc.setProgram(QStringLiteral(KELVORA_EXE));
+        proc.setArguments({QStringLiteral("--midi-backend=%1").arg(backend),
+                           QStringLiteral("--exit-when-shown")});
+        QElapsedTimer timer;
+        timer.start();
+        proc.start();
+        bool shown = false;
+        while (!shown && proc.waitForReadyRead(10000))
+            shown = proc.readAllStandardOutput().contains("shown");
+        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+        proc.waitForFinished(10000);
+        if (!shown) {
+            state.SkipWithError("the window was never shown");
+            break;
+        }
+    }
+}
+BENCHMARK_CAPTURE(BM_StartupToFirstWindow, loopback, "loopback")
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(BM_StartupToFirstWindow, auto_with_synth, "auto")
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace

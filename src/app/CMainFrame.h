@@ -1,0 +1,94 @@
+#pragma once
+// The single top-level window: menu, toolbar 131, the three-pane status bar,
+// the saved bar layout, and the large cursor while maximised.
+#include <QCursor>
+#include <QHash>
+#include <QMainWindow>
+
+class CTessaroDoc;
+class CTessaroView;
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QTimer;
+class QToolBar;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CTessaroDoc* doc);
+    ~CMainFrame() override;
+
+    CTessaroView* GetActiveView() const { return m_pView; }
+    CTessaroDoc* GetDocument() const { return m_pDoc; }
+    QAction* Action(unsigned id) const { return m_actions.value(id, nullptr); }
+    QToolBar* ToolBar() const { return m_pToolBar; }
+
+    // The toolbar is visible and docked (not floating).
+    bool IsStandardToolbarDocked() const;
+    // Enables and checks every command and refreshes the status panes.
+    void UpdateCommandUI();
+    QString PaneText(unsigned paneId) const;
+
+    // File commands
+    void OnFileNew();
+    bool OpenDocumentFile(const QString& path, QString* error = nullptr);
+    bool SaveDocument(const QString& path, QString* error = nullptr);
+
+    // Timer that hides the cursor, while maximised and the mouse is still.
+    bool IsCursorHidden() const { return m_nCursorShowCount < 0; }
+    static constexpr int kHideCursorMs = 3000;
+    // For tests: what the cursor logic does when the mouse moves or the timer ends.
+    void OnMouseActivity();
+    void OnHideCursorTimer();
+    static QCursor LoadLargeCursor();
+
+signals:
+    void Shown();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    QAction* MakeAction(unsigned id, const QString& text, const QList<QKeySequence>& keys = {});
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void LoadBarState();
+    void SaveBarState();
+    void OnCommand(unsigned id);
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnFilePrint();
+    void OnFilePrintSetup();
+    void OnAppAbout();
+    void ToggleBar(QWidget* bar);
+    void EnterMaximisedCursor();
+    void LeaveMaximisedCursor();
+    void ReportFileError(const QString& path, const QString& error);
+
+    CTessaroDoc* m_pDoc;
+    CTessaroView* m_pView = nullptr;
+    QToolBar* m_pToolBar = nullptr;
+    QHash<unsigned, QAction*> m_actions;
+    QMenu* m_pSelectMenu = nullptr;
+    QLabel* m_pIdlePane = nullptr;
+    QLabel* m_pMetronomePane = nullptr;
+    QLabel* m_pDevicePane = nullptr;
+    QTimer* m_pUpdateTimer = nullptr;
+    QTimer* m_pHideCursorTimer = nullptr;
+    QTimer* m_pCursorWatch = nullptr;
+    QPoint m_lastCursorPos;
+    QCursor m_hLargeCursor;
+    bool m_bLargeCursorActive = false;
+    int m_nCursorShowCount = 0;
+    QPrinter* m_pPrinter = nullptr;
+    bool m_bClosed = false;
+};

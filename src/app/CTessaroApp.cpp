@@ -1,0 +1,180 @@
+#include "app/CTessaroApp.h"
+
+#include "app/CMainFrame.h"
+#include "app/CSingleInstance.h"
+#include "app/CTessaroDoc.h"
+#include "platform/MidiBackend.h"
+#include "res/ResourceIds.h"
+#include "res/StringTable.h"
+#include "view/CTessaroView.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QVersionNumber>
+
+#include <cstdio>
+#include <cstdlib>
+
+CommandLineOptions CTessaroApp::ParseCommandLine(const QStringList& args)
+{
+    CommandLineOptions o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a == QLatin1String("--version") || a == QLatin1String("-v")) {
+            o.version = true;
+        } else if (a == QLatin1String("--list-devices")) {
+            o.listDevices = true;
+        } else if (a == QLatin1String("--exit-when-shown")) {
+            o.exitWhenShown = true;
+        } else if (a.startsWith(QLatin1String("--midi-backend="))) {
+            o.midiBackend = a.mid(15);
+        } else if (a == QLatin1String("--midi-backend") && i + 1 < args.size()) {
+            o.midiBackend = args[++i];
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            // Qt's own options (-platform, -display ...) are taken by QApplication.
+            static const QStringList qtOptions = {"-platform", "-display", "-geometry",
+                                                  "-style", "-stylesheet", "-qwindowgeometry"};
+            if (qtOptions.contains(a)) {
+                ++i;
+                continue;
+            }
+            o.error = QStringLiteral("Unknown option: %1").arg(a);
+        } else if (o.fileName.isEmpty()) {
+            o.fileName = a;
+        }
+    }
+    static const QStringList backends = {"auto", "alsa", "jack", "loopback"};
+    if (!backends.contains(o.midiBackend))
+        o.error = QStringLiteral("Unknown MIDI backend: %1 (use auto, alsa, jack or loopback)")
+                      .arg(o.midiBackend);
+    return o;
+}
+
+QString CTessaroApp::UsageText()
+{
+    return QStringLiteral(
+        "Usage: kelvora [options] [file.kvf]\n"
+        "A MIDI assistant for music lessons: logs MIDI input, plays it on a synthesizer,\n"
+        "turns the PC keyboard into a piano, shows keys or hand signs, ticks a metronome.\n\n"
+        "Options:\n"
+        "  --midi-backend=NAME  auto (default), alsa, jack or loopback\n"
+        "  --list-devices       print the numbered MIDI inputs and outputs and exit\n"
+        "  --version            print the version and exit\n"
+        "  --help               print this text and exit\n");
+}
+
+QString CTessaroApp::RuntimeVersionProblem(const QString& builtWith, const QString& running)
+{
+    const QVersionNumber built = QVersionNumber::fromString(builtWith);
+    const QVersionNumber run = QVersionNumber::fromString(running);
+    if (run.isNull() || QVersionNumber::compare(run, built) >= 0)
+        return QString();
+    return QStringLiteral(
+               "This program was built with Qt %1 and it requires the Qt run-time "
+               "libraries,\nver. %1 or newer, in order to work.\n\n"
+               "The version number of your Qt libraries is %2\n"
+               "Install the current version with your system's package manager.")
+        .arg(builtWith, running);
+}
+
+CMainFrame* CTessaroApp::CreateMainWindow(CTessaroDoc* doc)
+{
+    auto* frame = new CMainFrame(doc);
+    CTessaroView* view = frame->GetActiveView();
+    view->RestoreDevices();
+    // Fit the frame around the form.
+    frame->resize(frame->sizeHint());
+    view->OnInitialUpdate();
+    frame->UpdateCommandUI();
+    return frame;
+}
+
+int CTessaroApp::Run(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CommandLineOptions opts = ParseCommandLine(args);
+    if (!opts.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n%s", qPrintable(opts.error), qPrintable(UsageText()));
+        return 2;
+    }
+    if (opts.help) {
+        std::printf("%s", qPrintable(UsageText()));
+        return 0;
+    }
+    if (opts.version) {
+        std::printf("Kelvora %s (Qt %s)\n", KELVORA_VERSION, qVersion());
+        return 0;
+    }
+    // No libjack call may ever try to start a server of its own: it blocks for seconds.
+    setenv("JACK_NO_START_SERVER", "1", 0);
+
+    if (opts.listDevices) {
+        QCoreApplication core(argc, argv);
+        QString error;
+        if (!MidiSystem::Configure(opts.midiBackend, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 2;
+        }
+        std::printf("%s", qPrintable(MidiSystem::DescribeDevices()));
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Morvessa"));
+    QApplication::setApplicationName(StringTable::GetString(AFX_IDS_APP_TITLE));
+    QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
+
+    const QString problem = RuntimeVersionProblem(QStringLiteral(QT_VERSION_STR),
+                                                  QString::fromLatin1(qVersion()));
+    if (!problem.isEmpty()) {
+        QMessageBox::critical(nullptr, QApplication::applicationName(), problem);
+        return 1;
+    }
+
+    CSingleInstance instance(CSingleInstance::SocketName(QApplication::applicationName()));
+    if (instance.HandOverToRunning())
+        return 0;
+    instance.Listen();
+
+    QString error;
+    if (!MidiSystem::Configure(opts.midiBackend, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+
+    CTessaroDoc doc;
+    CMainFrame* frame = CreateMainWindow(&doc);
+    QObject::connect(&instance, &CSingleInstance::ActivateRequested, frame, [frame] {
+        if (frame->isMinimized())
+            frame->showNormal();
+        frame->raise();
+        frame->activateWindow();
+        // A modal dialog of ours stays on top of the frame it belongs to.
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->raise();
+            modal->activateWindow();
+        }
+    });
+    if (!opts.fileName.isEmpty()) {
+        QString openError;
+        if (!frame->OpenDocumentFile(opts.fileName, &openError))
+            std::fprintf(stderr, "%s: %s\n", qPrintable(opts.fileName), qPrintable(openError));
+    }
+    if (opts.exitWhenShown) {
+        QObject::connect(frame, &CMainFrame::Shown, frame, [] {
+            std::printf("shown\n");
+            std::fflush(stdout);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        });
+    }
+    frame->show();
+    const int rc = QApplication::exec();
+    frame->close();
+    delete frame;
+    return rc;
+}

@@ -1,0 +1,129 @@
+#include "midi/MIDIInDevice.h"
+
+#include "midi/MidiNotifyTarget.h"
+#include "platform/Profile.h"
+
+#include <QMetaObject>
+
+CMIDIInDevice::RunSelectDialogFn CMIDIInDevice::s_pfnRunSelectDialog = nullptr;
+
+struct CMIDIInDevice::Impl {
+    QObject context; // the lost-port handling runs through its thread's event loop
+    std::unique_ptr<IMidiInPort> port;
+    std::shared_ptr<CMidiNotifyTarget> target;
+    uint64_t generation = 0; // which open a lost report belongs to
+};
+
+CMIDIInDevice::CMIDIInDevice() : m_pImpl(std::make_unique<Impl>()) {}
+
+CMIDIInDevice::~CMIDIInDevice()
+{
+    // Stop, reset and close. (The extra open-and-close some Windows drivers
+    // needed to let go of the device has no use here.)
+    Close();
+}
+
+void CMIDIInDevice::SetDeviceID(uint32_t id)
+{
+    if (id == m_nDeviceID)
+        return;
+    if (m_pImpl->port)
+        Close();
+    // Compared unsigned, so the mapper and every other large or negative value
+    // is out of range too: the mapper is an output-only device.
+    if (id == MIDI_NO_DEVICE || id < MidiSystem::Backend().InputCount())
+        m_nDeviceID = id;
+    else
+        m_nDeviceID = MIDI_NO_DEVICE;
+}
+
+void CMIDIInDevice::LoadDeviceID(const QString& section)
+{
+    const QString name = section.isEmpty() ? QStringLiteral("MIDIIn") : section;
+    const int stored = Profile::GetProfileInt(name, QStringLiteral("DevID"), -100);
+    SetDeviceID(static_cast<uint32_t>(stored));
+}
+
+uint32_t CMIDIInDevice::SelectDevice(bool save, QWidget* parent)
+{
+    if (s_pfnRunSelectDialog == nullptr)
+        return m_nDeviceID;
+    const std::optional<uint32_t> chosen = s_pfnRunSelectDialog(m_nDeviceID, parent);
+    if (!chosen)
+        return m_nDeviceID;
+    // Taken as it is: the caller reopens or closes the port afterwards.
+    m_nDeviceID = *chosen;
+    if (save)
+        Profile::WriteProfileInt(QStringLiteral("MIDIIn"), QStringLiteral("DevID"),
+                                 static_cast<int>(m_nDeviceID));
+    return m_nDeviceID;
+}
+
+MMRESULT CMIDIInDevice::Open(QObject* pNotify, uint32_t id)
+{
+    if (id == MIDI_NO_DEVICE)
+        id = m_nDeviceID;
+    if (id == MIDI_NO_DEVICE)
+        return MMSYSERR_INVALHANDLE;
+    if (m_pImpl->port)
+        Close();
+
+    auto target = std::make_shared<CMidiNotifyTarget>(pNotify);
+    const uint64_t generation = ++m_pImpl->generation;
+    QObject* context = &m_pImpl->context;
+    // Messages go straight from the backend thread into the notify object's
+    // event queue: posting never blocks for long and never drops, and the queue
+    // keeps arrival order.
+    auto onData = [target](uint32_t msg) { target->PostData(msg); };
+    auto onLost = [this, context, generation] {
+        QMetaObject::invokeMethod(
+            context, [this, generation] { OnPortLost(generation); }, Qt::QueuedConnection);
+    };
+    std::unique_ptr<IMidiInPort> port;
+    const MMRESULT result = MidiSystem::Backend().OpenInput(id, onData, onLost, port);
+    if (result != MMSYSERR_NOERROR || !port)
+        return result != MMSYSERR_NOERROR ? result : MMSYSERR_ERROR;
+
+    m_nDeviceID = id;
+    m_pImpl->port = std::move(port);
+    m_pImpl->target = std::move(target);
+    m_pImpl->port->Start();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT CMIDIInDevice::Close()
+{
+    if (!m_pImpl->port)
+        return MMSYSERR_NOERROR;
+    m_pImpl->port->Stop();
+    m_pImpl->port->Reset();
+    // Destroying the port closes it; after that no message is delivered, and
+    // the ones already posted still reach the notify object in order.
+    m_pImpl->port.reset();
+    if (m_pImpl->target) {
+        m_pImpl->target->Detach();
+        m_pImpl->target.reset();
+    }
+    return MMSYSERR_NOERROR;
+}
+
+uint32_t CMIDIInDevice::QueryOpenDeviceID() const
+{
+    return m_pImpl->port ? m_pImpl->port->DeviceId() : MIDI_NO_DEVICE;
+}
+
+bool CMIDIInDevice::IsOpen() const
+{
+    return m_pImpl->port != nullptr;
+}
+
+void CMIDIInDevice::OnPortLost(uint64_t generation)
+{
+    if (generation != m_pImpl->generation || !m_pImpl->port)
+        return; // reported for a port that is already closed
+    // Posted first, handled after the port is closed: the receiver finds the
+    // device closed, after every message that arrived before the loss.
+    if (m_pImpl->target)
+        m_pImpl->target->Post(new CMidiPortLostEvent);
+    Close();
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The object an open port reports to. A backend thread posts to it while the
+// UI thread may destroy it at any moment: the pointer is cleared, under a lock,
+// by the object's own destroyed() signal (or when the port closes), and nothing
+// is posted after that. A plain QPointer would not do: reading it on one thread
+// while the object dies on another is a race.
+#include <QMetaObject>
+
+#include <cstdint>
+#include <mutex>
+
+class QEvent;
+class QObject;
+
+class CMidiNotifyTarget {
+public:
+    explicit CMidiNotifyTarget(QObject* object);
+    ~CMidiNotifyTarget();
+    CMidiNotifyTarget(const CMidiNotifyTarget&) = delete;
+    CMidiNotifyTarget& operator=(const CMidiNotifyTarget&) = delete;
+
+    // Any thread. Posts a CMidiDataEvent with the message, in call order.
+    void PostData(uint32_t packedMsg);
+    // Any thread. Takes the event; posts it, or deletes it when there is no object.
+    void Post(QEvent* event);
+    // No more posting; safe to call twice.
+    void Detach();
+
+private:
+    std::mutex m_mutex;
+    QObject* m_pObject = nullptr;
+    QMetaObject::Connection m_destroyed;
+};

@@ -1,0 +1,101 @@
+// The backend the program's MIDI devices use, and how it is chosen.
+#include "platform/MidiBackend.h"
+
+#include "platform/JackClientMonitor.h"
+#include "platform/LoopbackMidiBackend.h"
+#include "platform/RtMidiBackend.h"
+
+#include <mutex>
+
+namespace {
+
+std::mutex g_mutex;
+std::unique_ptr<IMidiBackend> g_pBackend;
+
+QString DeviceLine(int number, MMRESULT result, const MidiCaps& caps)
+{
+    // Named as the selection dialogs name them.
+    const QString name = result == MMSYSERR_NODRIVER ? QStringLiteral("[ Invalid Driver ]")
+                         : result == MMSYSERR_NOERROR ? caps.szPname
+                                                      : QString();
+    return QStringLiteral("%1  %2\n").arg(number, 4).arg(name);
+}
+
+} // namespace
+
+namespace MidiSystem {
+
+IMidiBackend& Backend()
+{
+    std::lock_guard lock(g_mutex);
+    if (!g_pBackend)
+        g_pBackend = std::make_unique<CLoopbackMidiBackend>();
+    return *g_pBackend;
+}
+
+void Install(std::unique_ptr<IMidiBackend> backend)
+{
+    std::unique_ptr<IMidiBackend> old;
+    {
+        std::lock_guard lock(g_mutex);
+        old = std::move(g_pBackend);
+        g_pBackend = std::move(backend);
+    }
+    // The old backend goes outside the lock: its threads may take a moment to end.
+}
+
+bool Configure(const QString& name, QString* error)
+{
+    const QString choice = name.trimmed().toLower();
+    if (choice == QLatin1String("loopback")) {
+        Install(std::make_unique<CLoopbackMidiBackend>(1, 1));
+        return true;
+    }
+    unsigned systems = 0;
+    if (choice == QLatin1String("alsa"))
+        systems = CRtMidiBackend::Alsa;
+    else if (choice == QLatin1String("jack"))
+        systems = CRtMidiBackend::Jack;
+    else if (choice == QLatin1String("auto"))
+        // ALSA where the sequencer exists; JACK devices join whenever a server runs.
+        systems = (CRtMidiBackend::AlsaSequencerPresent() ? CRtMidiBackend::Alsa : 0u)
+                  | CRtMidiBackend::Jack;
+    else {
+        if (error)
+            *error = QStringLiteral("unknown MIDI backend \"%1\" (use auto, alsa, jack or loopback)")
+                         .arg(name);
+        return false;
+    }
+    CJackClientMonitor::PrepareLibrary();
+    Install(std::make_unique<CRtMidiBackend>(systems));
+    return true;
+}
+
+QString DescribeDevices()
+{
+    IMidiBackend& backend = Backend();
+    QString text = QStringLiteral("MIDI backend: %1\n").arg(backend.Name());
+
+    text += QStringLiteral("Input devices:\n");
+    const unsigned inputs = backend.InputCount();
+    for (unsigned i = 0; i < inputs; ++i) {
+        MidiCaps caps;
+        const MMRESULT result = backend.GetInputCaps(i, caps);
+        text += DeviceLine(static_cast<int>(i), result, caps);
+    }
+    if (inputs == 0)
+        text += QStringLiteral("  (none)\n");
+
+    text += QStringLiteral("Output devices:\n");
+    MidiCaps mapper;
+    text += DeviceLine(-1, backend.GetOutputCaps(MIDI_MAPPER, mapper), mapper);
+    const unsigned outputs = backend.OutputCount();
+    for (unsigned i = 0; i < outputs; ++i) {
+        MidiCaps caps;
+        const MMRESULT result = backend.GetOutputCaps(i, caps);
+        text += DeviceLine(static_cast<int>(i), result, caps);
+    }
+    return text;
+}
+
+} // namespace MidiSystem

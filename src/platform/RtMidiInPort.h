@@ -1,0 +1,42 @@
+#pragma once
+// An open input of the RtMidi backend: our own port ("Kelvora:MIDI In")
+// connected to the device's port. Messages arrive on RtMidi's thread (the ALSA
+// input thread or the JACK process thread) and go to the handler as packed
+// short messages; system exclusive and malformed events are dropped there.
+#include "platform/MidiBackend.h"
+#include "platform/RtMidiSystems.h"
+
+#include <atomic>
+#include <memory>
+
+class CRtMidiInPort : public IMidiInPort {
+public:
+    static MMRESULT Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
+                         uint32_t deviceId, MidiInputHandler onData, MidiPortLostHandler onLost,
+                         std::unique_ptr<IMidiInPort>& port);
+    ~CRtMidiInPort() override;
+
+    uint32_t DeviceId() const override { return m_nDeviceId; }
+    MMRESULT Start() override;
+    MMRESULT Stop() override;
+    MMRESULT Reset() override;
+
+private:
+    CRtMidiInPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer, uint32_t deviceId,
+                  MidiInputHandler onData, MidiPortLostHandler onLost);
+    static void OnMessage(double timeStamp, std::vector<unsigned char>* message, void* self);
+    static void OnError(RtMidiError::Type type, const std::string& text, void* self);
+    void OnLost();
+
+    std::shared_ptr<CRtMidiSystems> m_pSystems;
+    const CRtMidiPeer m_peer;
+    const uint32_t m_nDeviceId;
+    const MidiInputHandler m_onData;
+    const MidiPortLostHandler m_onLost;
+    std::atomic<bool> m_bStarted{false};
+    std::atomic<bool> m_bLost{false};
+    std::atomic<bool> m_bOpened{false};
+    std::atomic<int> m_nOpenError{-1}; // RtMidiError::Type reported while opening
+    int m_nWatchId = 0;
+    std::unique_ptr<RtMidiIn> m_pIn; // last: destroyed first, which ends its thread's callbacks
+};

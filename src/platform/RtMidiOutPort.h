@@ -1,0 +1,41 @@
+#pragma once
+// An open output of the RtMidi backend: our own port ("Kelvora:MIDI Out")
+// connected to the device's port. Sends are serialised here (RtMidi objects are
+// not thread-safe) and remember what they left sounding, so Reset() can end it.
+#include "platform/MidiBackend.h"
+#include "platform/RtMidiSystems.h"
+#include "platform/SoundingNotes.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class CRtMidiOutPort : public IMidiOutPort {
+public:
+    static MMRESULT Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
+                         uint32_t deviceId, MidiPortLostHandler onLost,
+                         std::unique_ptr<IMidiOutPort>& port);
+    ~CRtMidiOutPort() override;
+
+    uint32_t DeviceId() const override { return m_nDeviceId; }
+    MMRESULT ShortMsg(uint32_t packed) override;
+    MMRESULT Reset() override;
+
+private:
+    CRtMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer, uint32_t deviceId,
+                   MidiPortLostHandler onLost);
+    static void OnError(RtMidiError::Type type, const std::string& text, void* self);
+    MMRESULT SendLocked(const uint8_t* bytes, std::size_t size);
+    void OnLost();
+
+    std::shared_ptr<CRtMidiSystems> m_pSystems;
+    const CRtMidiPeer m_peer;
+    const uint32_t m_nDeviceId;
+    const MidiPortLostHandler m_onLost;
+    std::atomic<bool> m_bLost{false};
+    std::atomic<int> m_nLastError{-1}; // RtMidiError::Type of the call in progress
+    int m_nWatchId = 0;
+    std::mutex m_mutex; // one sender at a time
+    CSoundingNotes m_notes;
+    std::unique_ptr<RtMidiOut> m_pOut;
+};

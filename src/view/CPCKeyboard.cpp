@@ -1,0 +1,220 @@
+#include "view/CPCKeyboard.h"
+
+#include "view/CTessaroView.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+struct TableKey {
+    int qtKey;
+    int index;
+    bool withShift; // also played with Shift (letters); digits are plain only
+};
+
+// Letters and digits, by the key Qt reports (which follows the keyboard
+// layout, as the letters of a layout should). Qt's codes for these keys are
+// the table's key codes (Qt::Key_Q == 0x51).
+constexpr TableKey kKeys[] = {
+    {Qt::Key_1, 0, false},  {Qt::Key_Q, 1, true},   {Qt::Key_2, 2, false},
+    {Qt::Key_W, 3, true},   {Qt::Key_3, 4, false},  {Qt::Key_E, 5, true},
+    {Qt::Key_R, 6, true},   {Qt::Key_5, 7, false},  {Qt::Key_T, 8, true},
+    {Qt::Key_6, 9, false},  {Qt::Key_Y, 10, true},  {Qt::Key_U, 11, true},
+    {Qt::Key_8, 12, false}, {Qt::Key_I, 13, true},  {Qt::Key_9, 14, false},
+    {Qt::Key_O, 15, true},  {Qt::Key_0, 16, false}, {Qt::Key_P, 17, true},
+};
+
+constexpr int kLastSlot = 18;
+// The three keys of the last slot: "[" / "{" on US-like layouts, "å" / "Å" on
+// Nordic ones, "õ" / "Õ" on Estonian ones, where they sit at the same place.
+constexpr uint32_t kVkBracket = 0xDB, kVkAring = 0xDD, kVkOtilde = 0xBA;
+
+// The last slot by the character typed: the same place on the keyboard types
+// different characters by layout, so the character, not the key, decides.
+uint32_t LastSlotKeyOfChar(const QString& text)
+{
+    if (text.size() != 1)
+        return 0;
+    switch (text.at(0).unicode()) {
+    case u'[': case u'{': return kVkBracket;
+    case 0xE5: case 0xC5: return kVkAring;  // å Å
+    case 0xF5: case 0xD5: return kVkOtilde; // õ Õ
+    default: return 0;
+    }
+}
+
+uint32_t LastSlotKeyOfQtKey(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return kVkBracket;
+    case Qt::Key_Aring: return kVkAring;
+    case Qt::Key_Otilde: return kVkOtilde;
+    default: return 0;
+    }
+}
+
+const TableKey* FindKey(int qtKey)
+{
+    for (const TableKey& k : kKeys) {
+        if (k.qtKey == qtKey)
+            return &k;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CPCKeyboard::KeyRow CPCKeyboard::RowForPress(int qtKey, const QString& text,
+                                             Qt::KeyboardModifiers modifiers)
+{
+    // Ctrl+1 and the like are commands (or nothing), never notes.
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return {};
+    if (const uint32_t vk = LastSlotKeyOfChar(text))
+        return {kLastSlot, vk};
+    if (modifiers & Qt::KeypadModifier)
+        return {};
+    if (const TableKey* k = FindKey(qtKey)) {
+        if ((modifiers & Qt::ShiftModifier) && !k->withShift)
+            return {};
+        return {k->index, static_cast<uint32_t>(k->qtKey)};
+    }
+    if (const uint32_t vk = LastSlotKeyOfQtKey(qtKey))
+        return {kLastSlot, vk};
+    return {};
+}
+
+CPCKeyboard::KeyRow CPCKeyboard::RowForRelease(int qtKey, const QString& text)
+{
+    if (const uint32_t vk = LastSlotKeyOfChar(text))
+        return {kLastSlot, vk};
+    if (const TableKey* k = FindKey(qtKey))
+        return {k->index, static_cast<uint32_t>(k->qtKey)};
+    if (const uint32_t vk = LastSlotKeyOfQtKey(qtKey))
+        return {kLastSlot, vk};
+    return {};
+}
+
+uint32_t CPCKeyboard::KeyIdentity(const QKeyEvent& e, const KeyRow& row)
+{
+    // The scan code names the physical key whatever Shift did to its
+    // character between press and release ("{" goes down, "[" comes up).
+    if (e.nativeScanCode() != 0)
+        return e.nativeScanCode();
+    return kTableKeyFlag | row.virtKey;
+}
+
+CPCKeyboard::CPCKeyboard(CTessaroView* view)
+    : QObject(view)
+    , m_pView(view)
+{
+    qApp->installEventFilter(this);
+}
+
+CPCKeyboard::~CPCKeyboard()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+bool CPCKeyboard::IsMainWindow(QObject* o) const
+{
+    return o == m_pView->window();
+}
+
+bool CPCKeyboard::TakesKeysFor(QObject* receiver) const
+{
+    QWidget* main = m_pView->window();
+    if (QApplication::activeWindow() != main || QApplication::activePopupWidget() ||
+        QApplication::activeModalWidget())
+        return false;
+    // A key event reaches the window first, then the focus widget.
+    if (receiver->isWidgetType())
+        return static_cast<QWidget*>(receiver)->window() == main;
+    if (receiver->isWindowType())
+        return static_cast<QWindow*>(receiver) == main->windowHandle();
+    return false;
+}
+
+bool CPCKeyboard::eventFilter(QObject* watched, QEvent* e)
+{
+    // Every event of the application passes here: decide by type first.
+    switch (e->type()) {
+    case QEvent::KeyPress:
+        return m_bEnabled && OnKeyPress(watched, *static_cast<QKeyEvent*>(e));
+    case QEvent::KeyRelease:
+        return m_bEnabled && OnKeyRelease(*static_cast<QKeyEvent*>(e));
+    case QEvent::WindowDeactivate: // another window, or none of ours, took the keyboard
+    case QEvent::WindowBlocked:    // a modal dialog opened over the main window
+    case QEvent::Hide:
+        if (IsMainWindow(watched))
+            ReleaseHeldKeys();
+        break;
+    case QEvent::FocusOut:
+        if (static_cast<QFocusEvent*>(e)->reason() == Qt::ActiveWindowFocusReason &&
+            watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == m_pView->window())
+            ReleaseHeldKeys();
+        break;
+    case QEvent::ApplicationDeactivate:
+        ReleaseHeldKeys();
+        break;
+    case QEvent::ApplicationStateChange:
+        if (static_cast<QApplicationStateChangeEvent*>(e)->applicationState() !=
+            Qt::ApplicationActive)
+            ReleaseHeldKeys();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool CPCKeyboard::OnKeyPress(QObject* receiver, const QKeyEvent& e)
+{
+    const KeyRow row = RowForPress(e.key(), e.text(), e.modifiers());
+    if (row.index < 0 || !TakesKeysFor(receiver))
+        return false;
+    // Auto-repeat and a second key of the last slot reach the slot while it is
+    // held and add nothing there; they are taken all the same, so that a
+    // control never sees half of a note key.
+    m_pView->OnPCKeyNote(static_cast<unsigned>(row.index), KeyIdentity(e, row));
+    return true;
+}
+
+bool CPCKeyboard::OnKeyRelease(const QKeyEvent& e)
+{
+    uint32_t key = e.nativeScanCode();
+    if (key == 0) {
+        const KeyRow row = RowForRelease(e.key(), e.text());
+        if (row.index < 0)
+            return false;
+        key = KeyIdentity(e, row);
+    }
+    for (CMIDIPCKeySlot& slot : m_pView->m_PCKeySlots) {
+        if (!slot.IsHeld() || slot.m_nVirtKey != key)
+            continue;
+        // The release half of an auto-repeat pair: the key is still down.
+        if (e.isAutoRepeat())
+            return true;
+        const uint32_t note = slot.m_nNote;
+        slot.Reset();
+        m_pView->OnPCKeyReleased(key, note);
+        return true;
+    }
+    return false;
+}
+
+void CPCKeyboard::ReleaseHeldKeys()
+{
+    for (CMIDIPCKeySlot& slot : m_pView->m_PCKeySlots) {
+        if (!slot.IsHeld())
+            continue;
+        const uint32_t key = slot.m_nVirtKey;
+        const uint32_t note = slot.m_nNote;
+        slot.Reset();
+        m_pView->OnPCKeyReleased(key, note);
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The PC keyboard as a small piano: the letter row from Q plays the white keys,
+// the digit row above it the black keys between them, 19 chromatic notes.
+//
+// The keys are taken like accelerators, before any control of the main window
+// sees them, by an application-wide event filter that acts only while the main
+// window is the active window (in a modal dialog or a menu the keys are
+// theirs). A key's own key-up ends its note; auto-repeat adds nothing. Because
+// a key-up can go missing (the window loses the focus, a dialog opens, the
+// application is left, the program quits), every held note is also ended at
+// that moment.
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+
+class CTessaroView;
+class QKeyEvent;
+
+class CPCKeyboard : public QObject {
+    Q_OBJECT
+public:
+    static constexpr unsigned kSlotCount = 19;
+    // The note of slot 0 for the female voice (F#3); slot i plays kFirstNote + i.
+    static constexpr int kFirstNote = 54;
+    // Marks a key named by its table key code rather than by a scan code
+    // (synthetic events carry none); scan codes stay below it.
+    static constexpr uint32_t kTableKeyFlag = 0x10000;
+
+    struct KeyRow {
+        int index = -1;       // slot, -1 for a key that plays nothing
+        uint32_t virtKey = 0; // the key code of the table (0x51 for Q, 0xDB for "[" ...)
+    };
+
+    // The slot a key press plays: Q W E R T Y U I O P plain or with Shift, the
+    // digits 1 2 3 5 6 8 9 0 plain only, and for the last slot the typed
+    // characters "[" "{" "å" "Å" "õ" "Õ". Combinations with Ctrl, Alt or Meta,
+    // keypad digits, 4 and 7 play nothing.
+    static KeyRow RowForPress(int qtKey, const QString& text, Qt::KeyboardModifiers modifiers);
+    // The slot a released key belongs to, whatever the modifiers are by now.
+    static KeyRow RowForRelease(int qtKey, const QString& text);
+    // The name of the physical key an event comes from: its native scan code,
+    // or for events without one the table's key code with kTableKeyFlag.
+    static uint32_t KeyIdentity(const QKeyEvent& e, const KeyRow& row);
+
+    explicit CPCKeyboard(CTessaroView* view);
+    ~CPCKeyboard() override;
+
+    // Ends every held note now (also used before the view runs a dialog).
+    void ReleaseHeldKeys();
+    // Off after the view has shut down: keys are plain keys again.
+    void SetEnabled(bool enabled) { m_bEnabled = enabled; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    bool OnKeyPress(QObject* receiver, const QKeyEvent& e);
+    bool OnKeyRelease(const QKeyEvent& e);
+    bool TakesKeysFor(QObject* receiver) const;
+    bool IsMainWindow(QObject* o) const;
+
+    CTessaroView* m_pView;
+    bool m_bEnabled = true;
+};

@@ -1,0 +1,656 @@
+#include "view/CTessaroView.h"
+
+#include "app/CMainFrame.h"
+#include "app/CTessaroDoc.h"
+#include "dialogs/DialogUnits.h"
+#include "midi/MIDICaps.h"
+#include "midi/MIDIShortMsg.h"
+#include "platform/Profile.h"
+#include "platform/Ticks.h"
+#include "res/ResourceIds.h"
+#include "view/CHandSignPane.h"
+#include "view/CKeyboardPane.h"
+#include "view/CMetronome.h"
+#include "view/CPCKeyboard.h"
+#include "view/DumpLine.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QMimeData>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace {
+
+// The edit control's text limit.
+constexpr int kLogEditLimit = 65520;
+
+QDateTime NowToTheSecond()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    const QTime t = now.time();
+    now.setTime(QTime(t.hour(), t.minute(), t.second()));
+    return now;
+}
+
+} // namespace
+
+CTessaroView::CTessaroView(CTessaroDoc* doc, CMainFrame* frame, QWidget* parent)
+    : QWidget(parent)
+    , m_pDoc(doc)
+    , m_pFrame(frame)
+    , m_LogFontNormal(QStringLiteral("Arial"), 10)
+    , m_LogFontLarge(QStringLiteral("Arial"), 24)
+{
+    setObjectName(QString::number(IDD_TESSARO_FORM));
+    ReadSettings();
+    m_StartTime = NowToTheSecond();
+    m_dwStartTicks = GetTickCountMs();
+    CreateControls();
+    m_pKeyboardPicture->LoadKeyboardBitmaps(false);
+    m_pMetronome = std::make_unique<CMetronome>(m_OutDevice);
+    m_pPCKeyboard = new CPCKeyboard(this);
+}
+
+CTessaroView::~CTessaroView()
+{
+    Shutdown();
+}
+
+void CTessaroView::ReadSettings()
+{
+    using Profile::GetProfileInt;
+    using Profile::GetProfileIntInRange;
+    // Every value is brought into range here: a channel of 16 would change the
+    // message type, an MM of 0 would divide by zero, a velocity above 127 is not
+    // a data byte.
+    m_nViewMode = GetProfileIntInRange("View", "Def", 1, 1, 3);
+    m_nDumpAttributes = GetProfileInt("View", "EdFmt", 4) & DumpLine::kAttrMask;
+    m_bFilterSysRealTime = GetProfileIntInRange("MIDIFlt", "SysRlTm", 1, 0, 1);
+    m_bFilterPitchBend = GetProfileIntInRange("MIDIFlt", "PchBend", 1, 0, 1);
+    m_bFilterCtrlChange = GetProfileIntInRange("MIDIFlt", "CtlChng", 1, 0, 1);
+    m_bFilterChanPressure = GetProfileIntInRange("MIDIFlt", "ChnPres", 1, 0, 1);
+    m_bFilterKeyPressure = GetProfileIntInRange("MIDIFlt", "KeyPres", 1, 0, 1);
+    m_bFilterActiveSensing = GetProfileIntInRange("MIDIFlt", "ActSens", 1, 0, 1);
+    m_bUseMIDIIn = GetProfileIntInRange("MIDICnf", "UseMDIn", 0, 0, 1);
+    m_nChannel = GetProfileIntInRange("MIDICnf", "Channel", 0, 0, 15);
+    m_nVelocity = GetProfileIntInRange("MIDICnf", "Velocit", 127, 0, 127);
+    m_nPatch = GetProfileIntInRange("MIDICnf", "Patch", 0, -1, 127);
+    m_nMM = static_cast<unsigned>(GetProfileIntInRange("Metro", "MM", 100, 35, 140));
+    m_nPPM = static_cast<unsigned>(GetProfileIntInRange("Metro", "PPM", 4, 0, 48));
+    m_bMale = GetProfileIntInRange("PCKey", "Male", 0, 0, 1);
+}
+
+void CTessaroView::CreateControls()
+{
+    const CDialogUnits du(font());
+    m_formSize = du.Size(306, 164);
+    setMinimumSize(m_formSize);
+
+    m_pLogEdit = new QPlainTextEdit(this);
+    m_pLogEdit->setObjectName(QString::number(IDC_LOG_EDIT));
+    PlaceAt(m_pLogEdit, du, 6, 18, 292, 140);
+    m_pLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_pLogEdit->setFont(m_LogFontNormal);
+    m_pLogEdit->document()->setDocumentMargin(4);
+
+    m_pLogCaption = new QLabel(this);
+    m_pLogCaption->setObjectName(QString::number(IDC_LOG_CAPTION));
+    PlaceAt(m_pLogCaption, du, 6, 6, 62, 8);
+
+    m_pKeyboardPicture = new CKeyboardPane(this, this);
+    m_pKeyboardPicture->setObjectName(QString::number(IDC_KEYBOARD_PICTURE));
+    m_pKeyboardPicture->move(du.X(69), du.Y(33));
+    m_pKeyboardPicture->setFocusPolicy(Qt::StrongFocus);
+
+    m_pHandSignPicture = new CHandSignPane(this, this);
+    m_pHandSignPicture->setObjectName(QString::number(IDC_HANDSIGN_PICTURE));
+    m_pHandSignPicture->move(du.X(6), du.Y(8));
+
+    m_pVolumeSlider = new QSlider(Qt::Vertical, this);
+    m_pVolumeSlider->setObjectName(QString::number(IDC_VOLUME_SLIDER));
+    m_pVolumeSlider->setTickPosition(QSlider::TicksBothSides);
+    PlaceAt(m_pVolumeSlider, du, 7, 30, 31, 89);
+    m_pVolumeSlider->setEnabled(false); // no mixer line behind it yet
+
+    m_pLevelMeter = new QProgressBar(this);
+    m_pLevelMeter->setObjectName(QString::number(IDC_LEVEL_METER));
+    m_pLevelMeter->setOrientation(Qt::Vertical);
+    m_pLevelMeter->setTextVisible(false);
+    PlaceAt(m_pLevelMeter, du, 43, 33, 11, 89);
+
+    m_pSliderCaption = new QLabel(this);
+    m_pSliderCaption->setObjectName(QString::number(IDC_SLIDER_CAPTION));
+    m_pSliderCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    PlaceAt(m_pSliderCaption, du, 5, 6, 52, 8);
+
+    m_pMuteCheck = new QCheckBox(this);
+    m_pMuteCheck->setObjectName(QString::number(IDC_MUTE_CHECK));
+    PlaceAt(m_pMuteCheck, du, 7, 133, 52, 10);
+    m_pMuteCheck->setEnabled(false);
+
+    // Until the mixer is there, neither a level nor a mute control exists.
+    m_pLevelMeter->hide();
+    m_pMuteCheck->hide();
+}
+
+// --- Creation and updates ---------------------------------------------------------
+
+void CTessaroView::RestoreDevices()
+{
+    m_InDevice.LoadDeviceID();
+    if (m_InDevice.m_nDeviceID == MIDI_NO_DEVICE && MidiSystem::Backend().InputCount() > 0)
+        m_InDevice.SetDeviceID(0);
+    m_InDevice.Open(this);
+
+    m_OutDevice.LoadDeviceID();
+    if (m_OutDevice.m_nDeviceID == MIDI_NO_DEVICE)
+        m_OutDevice.SetDeviceID(MIDI_MAPPER);
+    m_OutDevice.Open(this);
+}
+
+void CTessaroView::OnInitialUpdate()
+{
+    switch (m_nViewMode) {
+    case 1: OnViewKeyboard(); break;
+    case 2: OnViewMidiInput(); break;
+    case 3: OnViewHandSign(); break;
+    default: break;
+    }
+    if (!m_bUseMIDIIn && m_OutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE)
+        SendStartupDefaults();
+    m_pDoc->m_strLog.clear();
+    m_pLogEdit->clear();
+    OnUpdate(TitleUpdate);
+}
+
+void CTessaroView::SendStartupDefaults()
+{
+    const auto ch = static_cast<uint8_t>(m_nChannel);
+    // A patch of -1 means none: 0xFF as a data byte would read as System Reset.
+    if (m_nPatch >= 0)
+        m_OutDevice.SendShortMsg(MakeProgramChange(ch, static_cast<uint8_t>(m_nPatch)));
+    m_OutDevice.SendShortMsg(MakeControlChange(ch, 7, 127));
+    m_OutDevice.SendShortMsg(MakeControlChange(ch, 10, 64));
+}
+
+void CTessaroView::OnUpdate(int hint)
+{
+    switch (hint) {
+    case LayoutChanged:
+    case FrameMaximized:
+    case FrameRestored:
+        LayoutPanes();
+        if (m_nViewMode == 1)
+            LoadKeyboardBitmaps();
+        else if (m_nViewMode == 3)
+            LoadHandSigns();
+        // The set just loaded may have another size: place it again.
+        LayoutPanes();
+        break;
+    case TitleUpdate:
+        if (window())
+            window()->setWindowTitle(m_pDoc->GetTitle() + QStringLiteral(" - ") +
+                                     QApplication::applicationName());
+        break;
+    case SaveLogText:
+        if (m_nViewMode == 2)
+            m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
+        break;
+    default:
+        break;
+    }
+}
+
+void CTessaroView::Shutdown()
+{
+    if (m_bShutDown)
+        return;
+    m_bShutDown = true;
+    Profile::WriteProfileInt("View", "Def", m_nViewMode);
+    // Held PC keys get their note-offs while the port is still open; the
+    // metronome's thread is gone before the port closes.
+    EndHeldPCKeys();
+    m_pPCKeyboard->SetEnabled(false);
+    m_pMetronome->Stop();
+    m_bMetronomeOn = 0;
+    m_InDevice.Close();
+    m_OutDevice.Close();
+}
+
+bool CTessaroView::IsFrameZoomed() const
+{
+    return window() && window()->isMaximized();
+}
+
+// --- Display modes ----------------------------------------------------------------
+
+void CTessaroView::OnViewKeyboard()
+{
+    if (m_nViewMode == 2)
+        m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
+    m_nViewMode = 1;
+    LoadKeyboardBitmaps();
+    LayoutPanes();
+    m_pKeyboardPicture->show();
+    m_pLogCaption->hide();
+    m_pLogCaption->clear();
+    m_pLogEdit->hide();
+    m_pHandSignPicture->hide();
+    m_pSliderCaption->show();
+    // The level meter and mute box stay hidden while the mixer has no such control.
+    m_pVolumeSlider->show();
+    m_pKeyboardPicture->setFocus();
+}
+
+void CTessaroView::OnViewMidiInput()
+{
+    if (m_nViewMode != 2 || m_pLogEdit->isHidden())
+        SetLogTextInEdit(m_pDoc->m_strLog);
+    m_nViewMode = 2;
+    SetLogFont();
+    LayoutPanes();
+    m_pKeyboardPicture->hide();
+    m_pLogCaption->setText(QStringLiteral("MIDI Input:"));
+    m_pLogCaption->show();
+    TrimLog();
+    SetLogTabStops();
+    m_pLogEdit->show();
+    m_pHandSignPicture->hide();
+    m_pSliderCaption->hide();
+    m_pVolumeSlider->hide();
+    m_pLevelMeter->hide();
+    m_pMuteCheck->hide();
+    m_pLogEdit->setFocus();
+}
+
+void CTessaroView::OnViewHandSign()
+{
+    if (m_nViewMode == 2)
+        m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
+    m_nViewMode = 3;
+    LoadHandSigns();
+    LayoutPanes();
+    m_pLogCaption->clear();
+    m_pLogEdit->hide();
+    m_pLogCaption->hide();
+    m_pKeyboardPicture->hide();
+    m_pSliderCaption->hide();
+    m_pVolumeSlider->hide();
+    m_pLevelMeter->hide();
+    m_pMuteCheck->hide();
+    m_pHandSignPicture->show();
+    setFocus();
+}
+
+void CTessaroView::LoadKeyboardBitmaps()
+{
+    m_pKeyboardPicture->LoadKeyboardBitmaps(IsFrameZoomed());
+}
+
+void CTessaroView::LoadHandSigns()
+{
+    m_pHandSignPicture->LoadHandSigns(IsFrameZoomed());
+}
+
+void CTessaroView::SetLogFont()
+{
+    m_pLogEdit->setFont(IsFrameZoomed() ? m_LogFontLarge : m_LogFontNormal);
+}
+
+void CTessaroView::LayoutPanes()
+{
+    const int cy = height() / 2;
+    const int sliderH = m_pVolumeSlider->height();
+    const int captionH = m_pSliderCaption->height();
+
+    m_pSliderCaption->move(m_pSliderCaption->x(), cy - sliderH / 2 - captionH - 10);
+    m_pVolumeSlider->move(m_pVolumeSlider->x(), cy - sliderH / 2);
+    m_pLevelMeter->move(m_pLevelMeter->x(), cy - m_pLevelMeter->height() / 2);
+    m_pMuteCheck->move(m_pMuteCheck->x(), cy + sliderH / 2 + m_pMuteCheck->height());
+    m_pKeyboardPicture->move(m_pKeyboardPicture->x(), cy - m_pKeyboardPicture->height() / 2);
+
+    const QRect edit = m_pLogEdit->geometry();
+    m_pLogEdit->setGeometry(edit.left(), edit.top(), qMax(0, width() - 2 * edit.left()),
+                            qMax(0, height() - 2 * edit.top() + captionH));
+    update();
+}
+
+void CTessaroView::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    OnUpdate(LayoutChanged);
+}
+
+void CTessaroView::paintEvent(QPaintEvent*)
+{
+    // The etched edge under the toolbar: one highlight line when the toolbar is
+    // docked above, shadow and highlight when it is not.
+    QPainter p(this);
+    const QPalette pal = palette();
+    if (m_pFrame && m_pFrame->IsStandardToolbarDocked()) {
+        p.setPen(pal.color(QPalette::Light));
+        p.drawLine(0, 0, width(), 0);
+    } else {
+        p.setPen(pal.color(QPalette::Mid));
+        p.drawLine(0, 0, width(), 0);
+        p.setPen(pal.color(QPalette::Light));
+        p.drawLine(0, 1, width(), 1);
+    }
+}
+
+// --- The log ------------------------------------------------------------------------
+
+void CTessaroView::SetLogTextInEdit(const QString& logText)
+{
+    m_pLogEdit->setPlainText(DumpLine::ToEditText(logText));
+}
+
+QString CTessaroView::CurrentLogText() const
+{
+    if (m_nViewMode == 2)
+        return DumpLine::ToLogText(m_pLogEdit->toPlainText());
+    return m_pDoc->m_strLog;
+}
+
+void CTessaroView::SetLogText(const QString& logText)
+{
+    m_pDoc->m_strLog = DumpLine::ToLogText(logText);
+    if (m_nViewMode == 2) {
+        SetLogTextInEdit(m_pDoc->m_strLog);
+        TrimLog();
+    }
+}
+
+void CTessaroView::AppendDumpLine(uint32_t packedMsg)
+{
+    const QString line = DumpLine::Build(packedMsg, m_nDumpAttributes, m_StartTime,
+                                         m_dwStartTicks, GetTickCountMs());
+    if (m_nViewMode == 2) {
+        TrimLog();
+        QTextDocument* doc = m_pLogEdit->document();
+        // The edit holds at most kLogEditLimit characters; make room by the
+        // oldest lines rather than refuse the newest one.
+        while (doc->characterCount() + line.size() > kLogEditLimit && doc->blockCount() > 1) {
+            QTextCursor c(doc);
+            c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+            c.removeSelectedText();
+        }
+        // Logging is not an edit the user can undo.
+        doc->setUndoRedoEnabled(false);
+        QTextCursor c = m_pLogEdit->textCursor();
+        c.insertText(DumpLine::ToEditText(line));
+        doc->setUndoRedoEnabled(true);
+        m_pLogEdit->setTextCursor(c);
+    } else {
+        DumpLine::TrimHiddenLog(m_pDoc->m_strLog);
+        m_pDoc->m_strLog += line;
+    }
+}
+
+void CTessaroView::TrimLog()
+{
+    QTextDocument* doc = m_pLogEdit->document();
+    if (doc->blockCount() > DumpLine::kMaxShownLines) {
+        doc->setUndoRedoEnabled(false);
+        QTextCursor c(doc);
+        c.setPosition(doc->findBlockByNumber(DumpLine::kDroppedLines).position(),
+                      QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        doc->setUndoRedoEnabled(true);
+    }
+    QTextCursor end(doc->lastBlock());
+    m_pLogEdit->setTextCursor(end);
+    m_pLogEdit->ensureCursorVisible();
+}
+
+void CTessaroView::SetLogTabStops()
+{
+    // Four stops 43 dialog units apart; the edit repeats the last interval.
+    const CDialogUnits du(font());
+    m_pLogEdit->setTabStopDistance(du.X(43));
+    m_pLogEdit->viewport()->update();
+}
+
+bool CTessaroView::LogEditHasFocus() const
+{
+    return m_pLogEdit->hasFocus();
+}
+
+void CTessaroView::OnEditCommand(unsigned id)
+{
+    if (!LogEditHasFocus())
+        return;
+    switch (id) {
+    case ID_EDIT_UNDO: m_pLogEdit->undo(); break;
+    case ID_EDIT_CUT: m_pLogEdit->cut(); break;
+    case ID_EDIT_COPY: m_pLogEdit->copy(); break;
+    case ID_EDIT_PASTE: m_pLogEdit->paste(); break;
+    default: break;
+    }
+}
+
+// --- Incoming MIDI and note output ------------------------------------------------
+
+bool CTessaroView::event(QEvent* e)
+{
+    if (e->type() == CMidiDataEvent::MM_MIM_DATA) {
+        OnMidiData(static_cast<CMidiDataEvent*>(e)->m_dwMsg);
+        return true;
+    }
+    if (e->type() == CMidiPortLostEvent::MM_PORT_LOST) {
+        // The device closed itself; the panes and menus follow on the next update.
+        if (m_pFrame)
+            m_pFrame->UpdateCommandUI();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+bool CTessaroView::IsFiltered(uint32_t packedMsg) const
+{
+    const uint8_t s = static_cast<uint8_t>(packedMsg & 0xFF);
+    if (m_bFilterSysRealTime && (s & 0xF8) == 0xF8)
+        return true;
+    if (m_bFilterActiveSensing && (s & 0xFE) == 0xFE)
+        return true;
+    return false;
+}
+
+void CTessaroView::OnMidiData(uint32_t packedMsg)
+{
+    if (!IsFiltered(packedMsg))
+        AppendDumpLine(packedMsg);
+    uint32_t m = packedMsg;
+    if (!m_bUseMIDIIn) {
+        MIDIShortMsg msg = UnpackShortMsg(m);
+        switch (msg.status >> 4) {
+        case 0x8: case 0x9: case 0xA: case 0xB: case 0xD: case 0xE:
+            msg.status = static_cast<uint8_t>((msg.status & 0xF0) + m_nChannel);
+            m = PackShortMsg(msg);
+            break;
+        default:
+            break;
+        }
+    }
+    if (IsFiltered(m))
+        return;
+    SendAndAnimate(m);
+}
+
+uint32_t CTessaroView::MakeNoteMessage(uint8_t note, bool on) const
+{
+    uint8_t status = on ? 0x90 : 0x80;
+    if (!m_bUseMIDIIn)
+        status = static_cast<uint8_t>(status + m_nChannel);
+    MIDIShortMsg msg;
+    msg.status = status;
+    msg.data1 = note;
+    msg.data2 = on ? static_cast<uint8_t>(m_nVelocity) : 0;
+    return PackShortMsg(msg);
+}
+
+void CTessaroView::SendToOutput(uint32_t packedMsg)
+{
+    if (m_OutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE)
+        m_OutDevice.SendShortMsg(packedMsg);
+}
+
+void CTessaroView::AnimateMessage(uint32_t packedMsg)
+{
+    if (m_nViewMode == 1)
+        m_pKeyboardPicture->DrawKeyboardMessage(packedMsg);
+    else if (m_nViewMode == 3)
+        m_pHandSignPicture->ShowHandSignMessage(packedMsg);
+}
+
+void CTessaroView::SendAndAnimate(uint32_t packedMsg)
+{
+    SendToOutput(packedMsg);
+    AnimateMessage(packedMsg);
+}
+
+void CTessaroView::SendChannelSetup(int channel, int patch)
+{
+    const auto ch = static_cast<uint8_t>(channel);
+    if (channel != 9 && patch >= 0)
+        SendAndAnimate(MakeProgramChange(ch, static_cast<uint8_t>(patch)));
+    SendAndAnimate(MakeControlChange(ch, 7, 127));
+    SendAndAnimate(MakeControlChange(ch, 10, 64));
+}
+
+int CTessaroView::GetKeySlotIndex(int note) const
+{
+    const int d = ToDisplayNote(note);
+    return (d >= 60 && d <= 72) ? d - 60 : -1;
+}
+
+void CTessaroView::OnMale()
+{
+    m_bMale = 1;
+    Profile::WriteProfileInt("PCKey", "Male", 1);
+}
+
+void CTessaroView::OnFemale()
+{
+    m_bMale = 0;
+    Profile::WriteProfileInt("PCKey", "Male", 0);
+}
+
+// --- Commands ------------------------------------------------------------------------
+
+void CTessaroView::OnCommand(unsigned id)
+{
+    // A modal dialog takes the keyboard, and some of these close the output
+    // port around it: end held PC-key notes while they can still be heard off.
+    switch (id) {
+    case ID_MIDI_SELECT_INPUT:
+    case ID_MIDI_SELECT_OUTPUT:
+    case ID_MIDI_SETUP_OUTPUT_DEFAULTS:
+    case ID_MIDI_SETUP_FILTER:
+    case ID_MIDI_SETUP_DUMP_FORMAT:
+    case ID_MIDI_SETUP_METRONOME:
+        EndHeldPCKeys();
+        break;
+    default:
+        break;
+    }
+    switch (id) {
+    case ID_VIEW_KEYBOARD: OnViewKeyboard(); break;
+    case ID_VIEW_MIDI_INPUT: OnViewMidiInput(); break;
+    case ID_VIEW_HAND_SIGN: OnViewHandSign(); break;
+    case ID_EDIT_UNDO:
+    case ID_EDIT_CUT:
+    case ID_EDIT_COPY:
+    case ID_EDIT_PASTE: OnEditCommand(id); break;
+    case ID_MIDI_SELECT_INPUT: OnSelectInputDevice(); break;
+    case ID_MIDI_SELECT_OUTPUT: OnSelectOutputDevice(); break;
+    case ID_MIDI_SETUP_OUTPUT_DEFAULTS: OnSetupOutputDefaults(); break;
+    case ID_MIDI_SETUP_FILTER: OnSetupFilter(); break;
+    case ID_MIDI_SETUP_DUMP_FORMAT: OnSetupDumpFormat(); break;
+    case ID_PCKEY_MALE: OnMale(); break;
+    case ID_PCKEY_FEMALE: OnFemale(); break;
+    case ID_MIDI_TOGGLE_METRONOME: OnToggleMetronome(); break;
+    case ID_MIDI_SETUP_METRONOME: OnSetupMetronome(); break;
+    default: break;
+    }
+}
+
+bool CTessaroView::IsCommandEnabled(unsigned id) const
+{
+    const bool logShown = m_nViewMode == 2;
+    switch (id) {
+    case ID_FILE_NEW:
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_SETUP:
+        return logShown;
+    case ID_EDIT_COPY:
+    case ID_EDIT_CUT:
+        return logShown && LogEditHasFocus() && m_pLogEdit->textCursor().hasSelection();
+    case ID_EDIT_PASTE: {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        return logShown && data && data->hasText();
+    }
+    case ID_EDIT_UNDO:
+        return logShown && LogEditHasFocus() && m_pLogEdit->document()->isUndoAvailable();
+    case ID_MIDI_SETUP_FILTER:
+        return !logShown;
+    case ID_MIDI_SELECT_INPUT:
+        return MidiSystem::Backend().InputCount() > 0;
+    case ID_MIDI_SELECT_OUTPUT:
+        return MidiSystem::Backend().OutputCount() > 0;
+    case ID_MIDI_SETUP_METRONOME:
+        return !m_bMetronomeOn;
+    case ID_VIEW_MIDI_TOOLBAR:
+    case ID_MIDI_LOG_INPUT:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool CTessaroView::IsCommandChecked(unsigned id) const
+{
+    switch (id) {
+    case ID_VIEW_KEYBOARD: return m_nViewMode == 1;
+    case ID_VIEW_MIDI_INPUT: return m_nViewMode == 2;
+    case ID_VIEW_HAND_SIGN: return m_nViewMode == 3;
+    case ID_MIDI_TOGGLE_METRONOME: return m_bMetronomeOn != 0;
+    case ID_PCKEY_MALE: return m_bMale != 0;
+    case ID_PCKEY_FEMALE: return m_bMale == 0;
+    default: return false;
+    }
+}
+
+QString CTessaroView::DevicePaneText() const
+{
+    if (m_nViewMode == 1) {
+        const uint32_t id = m_OutDevice.QueryOpenDeviceID();
+        if (id == MIDI_NO_DEVICE)
+            return QString();
+        CMIDIOutCaps caps(id);
+        return caps.Query() == MMSYSERR_NOERROR ? caps.szPname : QString();
+    }
+    if (m_nViewMode == 2) {
+        const uint32_t id = m_InDevice.QueryOpenDeviceID();
+        if (id == MIDI_NO_DEVICE)
+            return QString();
+        CMIDIInCaps caps(id);
+        return caps.Query() == MMSYSERR_NOERROR ? caps.szPname : QString();
+    }
+    return QString();
+}
+
+QString CTessaroView::MetronomePaneText() const
+{
+    return QStringLiteral("MM %1 : %2").arg(m_nMM).arg(m_nPPM);
+}

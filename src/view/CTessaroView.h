@@ -1,0 +1,173 @@
+#pragma once
+// The form view: the hub of the program. It owns the MIDI ports, the settings,
+// the panes (keyboard, log, hand sign) and wires the components behind them.
+#include "midi/MIDIInDevice.h"
+#include "midi/MIDIOutDevice.h"
+#include "view/CGUIKeySlot.h"
+#include "view/CMIDIPCKeySlot.h"
+
+#include <QDateTime>
+#include <QFont>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class CMainFrame;
+class CTessaroDoc;
+class CKeyboardPane;
+class CHandSignPane;
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QSlider;
+class CDialogUnits;
+class CMetronome;
+class CPCKeyboard;
+
+class CTessaroView : public QWidget {
+    Q_OBJECT
+public:
+    // Update hints sent by the frame and the document.
+    enum Hint { LayoutChanged = 1, FrameMaximized = 2, FrameRestored = 3, TitleUpdate = 4,
+                SaveLogText = 5 };
+
+    CTessaroView(CTessaroDoc* doc, CMainFrame* frame, QWidget* parent = nullptr);
+    ~CTessaroView() override;
+
+    // Opens the stored MIDI ports (input first, then output or the synthesizer).
+    void RestoreDevices();
+    void OnInitialUpdate();
+    void OnUpdate(int hint);
+    // Stops everything that runs on its own before the window goes.
+    void Shutdown();
+
+    // Commands, by id; the frame routes its actions here.
+    void OnCommand(unsigned id);
+    bool IsCommandEnabled(unsigned id) const;
+    bool IsCommandChecked(unsigned id) const;
+    // Texts of the status-bar panes 2502 (device) and 2503 (metronome).
+    QString DevicePaneText() const;
+    QString MetronomePaneText() const;
+
+    // Display modes
+    void OnViewKeyboard();
+    void OnViewMidiInput();
+    void OnViewHandSign();
+    void LayoutPanes();
+    void LoadKeyboardBitmaps();
+    void LoadHandSigns();
+    void SetLogFont();
+
+    // The log
+    void AppendDumpLine(uint32_t packedMsg);
+    void TrimLog();
+    void SetLogTabStops();
+    // The whole log as the document would save it (CR LF line ends).
+    QString CurrentLogText() const;
+    // Replaces the log (an opened file).
+    void SetLogText(const QString& logText);
+
+    // Incoming MIDI and note output
+    bool IsFiltered(uint32_t packedMsg) const;
+    void OnMidiData(uint32_t packedMsg);
+    uint32_t MakeNoteMessage(uint8_t note, bool on) const;
+    void SendToOutput(uint32_t packedMsg);
+    void AnimateMessage(uint32_t packedMsg);
+    void SendAndAnimate(uint32_t packedMsg);
+    void SendChannelSetup(int channel, int patch);
+    void OnSelectInputDevice();
+    void OnSelectOutputDevice();
+    void OnSetupOutputDefaults();
+    void OnSetupFilter();
+    void OnSetupDumpFormat();
+
+    // Voice of the PC keyboard
+    void OnMale();
+    void OnFemale();
+    int ToVoiceNote(int note) const { return m_bMale ? note - 12 : note; }
+    int ToDisplayNote(int note) const { return m_bMale ? note + 12 : note; }
+    int GetKeySlotIndex(int note) const;
+
+    // The PC keyboard: a key of slot `index` went down / the key holding a
+    // slot came up with the note its press started (TessaroViewPCKeys.cpp).
+    void OnPCKeyNote(unsigned index, uint32_t nVirtKey);
+    void OnPCKeyReleased(uint32_t nVirtKey, uint32_t note);
+    // Ends every note held on the PC keyboard now.
+    void EndHeldPCKeys();
+
+    // The metronome (TessaroViewMetronome.cpp)
+    void OnToggleMetronome();
+    void OnSetupMetronome();
+    CMetronome& Metronome() const { return *m_pMetronome; }
+
+    bool IsFrameZoomed() const;
+    CTessaroDoc* GetDocument() const { return m_pDoc; }
+
+    // Settings (profile entries; see ReadSettings)
+    int m_nViewMode = 1;
+    int m_nDumpAttributes = 4;
+    int m_bFilterSysRealTime = 1;
+    int m_bFilterPitchBend = 1;
+    int m_bFilterCtrlChange = 1;
+    int m_bFilterChanPressure = 1;
+    int m_bFilterKeyPressure = 1;
+    int m_bFilterActiveSensing = 1;
+    int m_bUseMIDIIn = 0;
+    int m_nChannel = 0;
+    int m_nVelocity = 127;
+    int m_nPatch = 0;
+    unsigned m_nMM = 100;
+    unsigned m_nPPM = 4;
+    int m_bMale = 0;
+
+    // Metronome state
+    int m_bMetronomeOn = 0;
+
+    // Origin of the log's times
+    QDateTime m_StartTime;
+    uint32_t m_dwStartTicks = 0;
+
+    CMIDIInDevice m_InDevice;
+    CMIDIOutDevice m_OutDevice;
+    std::array<CGUIKeySlot, 13> m_GUIKeySlots;
+    std::array<CMIDIPCKeySlot, 19> m_PCKeySlots;
+
+    // Controls of the form, by their ids
+    QPlainTextEdit* m_pLogEdit = nullptr;       // 1026
+    QLabel* m_pLogCaption = nullptr;            // 1025
+    CKeyboardPane* m_pKeyboardPicture = nullptr; // 1033
+    CHandSignPane* m_pHandSignPicture = nullptr; // 1076
+    QSlider* m_pVolumeSlider = nullptr;         // 1023
+    QProgressBar* m_pLevelMeter = nullptr;      // 1018
+    QLabel* m_pSliderCaption = nullptr;         // 1030
+    QCheckBox* m_pMuteCheck = nullptr;          // 1077
+
+    QSize FormSize() const { return m_formSize; }
+    QSize sizeHint() const override { return m_formSize; }
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void ReadSettings();
+    void CreateControls();
+    void SendStartupDefaults();
+    void SetLogTextInEdit(const QString& logText);
+    bool LogEditHasFocus() const;
+    void OnEditCommand(unsigned id);
+
+    CTessaroDoc* m_pDoc;
+    CMainFrame* m_pFrame;
+    QFont m_LogFontNormal;
+    QFont m_LogFontLarge;
+    QSize m_formSize;
+    bool m_bShutDown = false;
+    // Declared after m_OutDevice, which the metronome sends to: gone before it.
+    std::unique_ptr<CMetronome> m_pMetronome;
+    CPCKeyboard* m_pPCKeyboard = nullptr;
+};

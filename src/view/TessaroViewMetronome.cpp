@@ -1,0 +1,57 @@
+// The view's metronome commands: start and stop, and the setup dialog.
+#include "view/CTessaroView.h"
+
+#include "dialogs/CSetupMIDIMetronomeDlg.h"
+#include "platform/Profile.h"
+#include "platform/Ticks.h"
+#include "view/CMetronome.h"
+
+#include <QDialog>
+
+void CTessaroView::OnToggleMetronome()
+{
+    if (m_bMetronomeOn) {
+        m_bMetronomeOn = 0;
+        m_pMetronome->Stop();
+        return;
+    }
+    m_bMetronomeOn = 1;
+    // The log counts its times from the start of the metronome, so that a
+    // lesson's notes can be read against the beat.
+    QDateTime now = QDateTime::currentDateTime();
+    const QTime t = now.time();
+    now.setTime(QTime(t.hour(), t.minute(), t.second()));
+    m_StartTime = now;
+    m_dwStartTicks = GetTickCountMs();
+    // Without a timer thread the switch stays on with no pulses; the next
+    // toggle clears it.
+    m_pMetronome->Start(m_nMM, m_nPPM);
+}
+
+void CTessaroView::OnSetupMetronome()
+{
+    // The settings change only while the metronome is stopped: its thread
+    // reads them.
+    if (m_bMetronomeOn)
+        return;
+    CSetupMIDIMetronomeDlg dlg(this);
+    dlg.m_nMM = m_nMM;
+    dlg.m_nPPM = m_nPPM;
+    // The dialog clicks its test on a port of its own, on our device; ours is
+    // closed meanwhile, as a device may not take two ports.
+    const uint32_t openID = m_OutDevice.QueryOpenDeviceID();
+    dlg.m_MIDIOutDevice.SetDeviceID(openID);
+    const bool reopen = openID != MIDI_NO_DEVICE;
+    if (reopen)
+        m_OutDevice.Close();
+
+    if (dlg.exec() == QDialog::Accepted) {
+        m_nMM = dlg.m_nMM;
+        m_nPPM = dlg.m_nPPM;
+        Profile::WriteProfileInt("Metro", "MM", static_cast<int>(m_nMM));
+        Profile::WriteProfileInt("Metro", "PPM", static_cast<int>(m_nPPM));
+    }
+
+    if (reopen)
+        m_OutDevice.Open(this, openID);
+}

@@ -1,0 +1,180 @@
+// The device selection dialogs against loopback devices: list entries,
+// descriptions, initial selection, the mapper box and the chosen id.
+#include "DialogTestSupport.h"
+
+#include "dialogs/CSelectMIDIInDeviceDlg.h"
+#include "dialogs/CSelectMIDIOutDeviceDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+
+namespace {
+
+using dlgtest::Click;
+
+QStringList Entries(const QComboBox* list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->itemText(i);
+    return entries;
+}
+
+class DeviceSelectionTest : public dlgtest::LoopbackTest {
+protected:
+    void SetUp() override
+    {
+        LoopbackTest::SetUp();
+        MidiCaps keys;
+        keys.wMid = 1; // a manufacturer with a name in the string table
+        keys.wPid = 42;
+        keys.szPname = QStringLiteral("Keys");
+        m_pLoop->SetInputCount(2);
+        m_pLoop->SetInputCaps(0, keys);
+        m_pLoop->SetInputNoDriver(1);
+
+        m_pLoop->SetOutputCount(2);
+        m_pLoop->SetOutputCaps(0, keys);
+        m_pLoop->SetOutputName(1, QStringLiteral("Second synth"));
+        MidiCaps synth;
+        synth.wMid = 1;
+        synth.wPid = 7;
+        synth.szPname = QStringLiteral("Built-in synthesizer");
+        m_pLoop->SetOutputCaps(MIDI_MAPPER, synth);
+    }
+};
+
+TEST_F(DeviceSelectionTest, InputListNamesDevicesAndEndsWithEmptyEntry)
+{
+    CSelectMIDIInDeviceDlg dlg;
+    dlg.show();
+    EXPECT_EQ(dlg.windowTitle(), "Select MIDI In Device");
+    EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({"Keys", "[ Invalid Driver ]", ""}));
+
+    // Stored "no device": the first device, described beside the labels.
+    EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 0);
+    const QStringList lines = dlg.m_ctlDescription->text().split('\n');
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], "0");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_FALSE(lines[2].isEmpty()); // manufacturer name
+    EXPECT_EQ(lines[3], "Keys");
+    EXPECT_EQ(lines[4], "1");
+    EXPECT_EQ(lines[5], "42");
+
+    // Neither a driverless device nor the empty entry can be described.
+    dlg.m_ctlDeviceList->setCurrentIndex(1);
+    EXPECT_EQ(dlg.m_ctlDescription->text(), "");
+    dlg.m_ctlDeviceList->setCurrentIndex(2);
+    EXPECT_EQ(dlg.m_ctlDescription->text(), "");
+}
+
+TEST_F(DeviceSelectionTest, InputOpensOnStoredDeviceOrFirst)
+{
+    for (auto [stored, expected] : {std::pair{1u, 1}, {5u, 0}, {MIDI_NO_DEVICE, 0}}) {
+        CSelectMIDIInDeviceDlg dlg;
+        dlg.m_nDeviceID = stored;
+        dlg.show();
+        EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), expected) << stored;
+    }
+}
+
+TEST_F(DeviceSelectionTest, InputOkGivesIndexOrNoDeviceForEmptyEntry)
+{
+    CSelectMIDIInDeviceDlg dlg;
+    dlg.show();
+    dlg.m_ctlDeviceList->setCurrentIndex(1);
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_nDeviceID, 1u);
+
+    dlg.show();
+    dlg.m_ctlDeviceList->setCurrentIndex(2);
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
+}
+
+TEST_F(DeviceSelectionTest, InputWithoutDevicesHasOnlyTheEmptyEntry)
+{
+    m_pLoop->SetInputCount(0);
+    CSelectMIDIInDeviceDlg dlg;
+    dlg.m_nDeviceID = 0;
+    dlg.show();
+    EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({""}));
+    EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 0);
+    EXPECT_EQ(dlg.m_ctlDescription->text(), "");
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
+}
+
+TEST_F(DeviceSelectionTest, LongProductNamesAreShownWhole)
+{
+    const QString longName =
+        QStringLiteral("Very Long USB MIDI Interface Name:Port Number One 24:0 (with extras)");
+    m_pLoop->SetInputName(0, longName);
+    CSelectMIDIInDeviceDlg dlg;
+    dlg.show();
+    EXPECT_EQ(dlg.m_ctlDeviceList->itemText(0), longName);
+    EXPECT_TRUE(dlg.m_ctlDescription->text().contains(longName));
+    const QFontMetrics fm(dlg.m_ctlDescription->font());
+    EXPECT_GE(dlg.m_ctlDescription->width(), fm.horizontalAdvance(longName));
+    EXPECT_LE(dlg.m_ctlDescription->geometry().right(), dlg.width());
+    EXPECT_LE(dlg.GetDlgItem(IDCANCEL)->geometry().right(), dlg.width());
+}
+
+TEST_F(DeviceSelectionTest, OutputMapperBoxTogglesListAndDescription)
+{
+    CSelectMIDIOutDeviceDlg dlg;
+    dlg.m_bUseMapper = 1;
+    dlg.m_nDeviceID = MIDI_MAPPER;
+    dlg.show();
+    EXPECT_EQ(dlg.windowTitle(), "Select MIDI Out Device");
+    EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({"Keys", "Second synth", ""}));
+    EXPECT_TRUE(dlg.m_ctlUseMapper->isChecked());
+    EXPECT_FALSE(dlg.m_ctlDeviceList->isEnabled());
+    const QStringList mapper = dlg.m_ctlDescription->text().split('\n');
+    ASSERT_EQ(mapper.size(), 6);
+    EXPECT_EQ(mapper[0], "-1");
+    EXPECT_EQ(mapper[3], "Built-in synthesizer");
+
+    // Clearing the box leaves the empty entry for the first device.
+    Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
+    EXPECT_TRUE(dlg.m_ctlDeviceList->isEnabled());
+    EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 0);
+    EXPECT_TRUE(dlg.m_ctlDescription->text().startsWith("0\n\n"));
+
+    dlg.m_ctlDeviceList->setCurrentIndex(1);
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_bUseMapper, 0);
+    EXPECT_EQ(dlg.m_nDeviceID, 1u);
+}
+
+TEST_F(DeviceSelectionTest, OutputOkResults)
+{
+    {
+        CSelectMIDIOutDeviceDlg dlg;
+        dlg.m_nDeviceID = 1;
+        dlg.show();
+        EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 1);
+        Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
+        Click(dlg, IDOK);
+        EXPECT_EQ(dlg.m_bUseMapper, 1);
+        EXPECT_EQ(dlg.m_nDeviceID, MIDI_MAPPER);
+    }
+    {
+        // The empty entry chooses no device (not an id beyond the last one).
+        CSelectMIDIOutDeviceDlg dlg;
+        dlg.m_nDeviceID = 0;
+        dlg.show();
+        dlg.m_ctlDeviceList->setCurrentIndex(2);
+        EXPECT_EQ(dlg.m_ctlDescription->text(), "");
+        Click(dlg, IDOK);
+        EXPECT_EQ(dlg.m_bUseMapper, 0);
+        EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
+    }
+}
+
+} // namespace

@@ -1,0 +1,208 @@
+// The metronome setup dialog: OK rules, the test clicks on its own port and
+// what happens when the dialog ends.
+#include "DialogTestSupport.h"
+
+#include "dialogs/CSetupMIDIMetronomeDlg.h"
+#include "midi/MIDIShortMsg.h"
+
+#include "support/TestSupport.h"
+
+namespace {
+
+using dlgtest::Click;
+using dlgtest::Enabled;
+using dlgtest::TypeInto;
+using Dlg = CSetupMIDIMetronomeDlg;
+
+int g_nBeeps = 0;
+
+class SetupMIDIMetronomeTest : public dlgtest::LoopbackTest {
+protected:
+    void SetUp() override
+    {
+        LoopbackTest::SetUp();
+        m_pLoop->SetOutputCount(1);
+        g_nBeeps = 0;
+        m_pfnOldBeep = Dlg::s_pfnBeep;
+        Dlg::s_pfnBeep = [] { ++g_nBeeps; };
+    }
+    void TearDown() override
+    {
+        Dlg::s_pfnBeep = m_pfnOldBeep;
+        LoopbackTest::TearDown();
+    }
+
+    // The test clicks that reached output 0: note-on velocities, checking
+    // that every note-on is followed at once by its note-off.
+    std::vector<int> ClickVelocities()
+    {
+        std::vector<int> velocities;
+        const std::vector<uint32_t> sent = m_pLoop->Sent(0);
+        for (size_t i = 0; i < sent.size(); ++i) {
+            const MIDIShortMsg msg = UnpackShortMsg(sent[i]);
+            if (msg.status != 0x99)
+                continue;
+            EXPECT_EQ(msg.data1, 67);
+            velocities.push_back(msg.data2);
+            EXPECT_TRUE(i + 1 < sent.size() && sent[i + 1] == MakeNoteOff(9, 67, 0));
+        }
+        return velocities;
+    }
+
+    void (*m_pfnOldBeep)() = nullptr;
+};
+
+TEST_F(SetupMIDIMetronomeTest, TestPeriodFollowsTheTempo)
+{
+    Dlg dlg;
+    dlg.show();
+    EXPECT_EQ(dlg.windowTitle(), "Setup MIDI Metronome");
+    Click(dlg, Dlg::IDC_TEST);
+    EXPECT_TRUE(dlg.IsTesting());
+    EXPECT_EQ(dlg.GetTimerID(), Dlg::ID_TEST_TIMER);
+    EXPECT_EQ(dlg.GetTestPeriod(), 600);
+    for (auto [mm, period] : {std::pair{"35", 1714}, {"140", 428}, {"99", 606}}) {
+        TypeInto(dlg, Dlg::IDC_MM_EDIT, mm);
+        EXPECT_EQ(dlg.GetTestPeriod(), period) << mm;
+    }
+    Click(dlg, Dlg::IDC_TEST);
+    EXPECT_FALSE(dlg.IsTesting());
+    EXPECT_EQ(dlg.GetTimerID(), 0);
+}
+
+TEST_F(SetupMIDIMetronomeTest, TempoOutOfRangeWhileTestingKeepsTheNearestTempo)
+{
+    Dlg dlg;
+    dlg.m_nMM = 60;
+    dlg.show();
+    Click(dlg, Dlg::IDC_TEST);
+    TypeInto(dlg, Dlg::IDC_MM_EDIT, "20");
+    EXPECT_FALSE(Enabled(dlg, IDOK));
+    EXPECT_TRUE(dlg.IsTesting());
+    EXPECT_EQ(dlg.GetTestPeriod(), 1714);
+    TypeInto(dlg, Dlg::IDC_MM_EDIT, "1000");
+    EXPECT_EQ(dlg.GetTestPeriod(), 428);
+    TypeInto(dlg, Dlg::IDC_MM_EDIT, "");
+    EXPECT_EQ(dlg.GetTestPeriod(), 1714);
+}
+
+TEST_F(SetupMIDIMetronomeTest, OkNeedsBothValuesInRange)
+{
+    Dlg dlg;
+    dlg.show();
+    EXPECT_TRUE(Enabled(dlg, IDOK));
+    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "0");
+    EXPECT_FALSE(Enabled(dlg, IDOK));
+    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "12");
+    EXPECT_TRUE(Enabled(dlg, IDOK));
+    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "49");
+    EXPECT_FALSE(Enabled(dlg, IDOK));
+
+    // A bad tempo is not made good by an edit of the other value.
+    TypeInto(dlg, Dlg::IDC_MM_EDIT, "0");
+    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "3");
+    EXPECT_FALSE(Enabled(dlg, IDOK));
+    // Stepping brings the tempo into range.
+    QTest::keyClick(dlg.GetDlgItem(Dlg::IDC_MM_EDIT), Qt::Key_Down);
+    EXPECT_EQ(dlg.GetDlgItem<QLineEdit>(Dlg::IDC_MM_EDIT)->text(), "35");
+    EXPECT_TRUE(Enabled(dlg, IDOK));
+
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_nMM, 35u);
+    EXPECT_EQ(dlg.m_nPPM, 3u);
+}
+
+TEST_F(SetupMIDIMetronomeTest, StoredValuesOutOfRangeOpenInRange)
+{
+    Dlg dlg;
+    dlg.m_nMM = 0;
+    dlg.m_nPPM = 1000;
+    dlg.show();
+    EXPECT_EQ(dlg.GetDlgItem<QLineEdit>(Dlg::IDC_MM_EDIT)->text(), "35");
+    EXPECT_EQ(dlg.GetDlgItem<QLineEdit>(Dlg::IDC_PPM_EDIT)->text(), "48");
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.m_nMM, 35u);
+    EXPECT_EQ(dlg.m_nPPM, 48u);
+}
+
+TEST_F(SetupMIDIMetronomeTest, ClicksAccentTheFirstPulseOfEachMeasure)
+{
+    Dlg dlg;
+    dlg.m_nMM = 140;
+    dlg.m_nPPM = 4;
+    dlg.m_MIDIOutDevice.SetDeviceID(0);
+    dlg.show();
+    EXPECT_EQ(m_pLoop->OpenOutputs(0), 1u);
+
+    Click(dlg, Dlg::IDC_TEST);
+    for (int i = 0; i < 5; ++i)
+        dlg.OnTimer();
+    EXPECT_EQ(ClickVelocities(), (std::vector<int>{112, 80, 80, 80, 112}));
+
+    // Restarting the test starts a new measure; one pulse per measure
+    // accents every pulse.
+    m_pLoop->ClearSent();
+    Click(dlg, Dlg::IDC_TEST);
+    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "1");
+    Click(dlg, Dlg::IDC_TEST);
+    for (int i = 0; i < 3; ++i)
+        dlg.OnTimer();
+    EXPECT_EQ(ClickVelocities(), (std::vector<int>{112, 112, 112}));
+    EXPECT_EQ(g_nBeeps, 0);
+
+    // And the timer really ticks.
+    m_pLoop->ClearSent();
+    EXPECT_TRUE(kvtest::WaitFor([&] { return !ClickVelocities().empty(); }, 3000));
+}
+
+TEST_F(SetupMIDIMetronomeTest, BeepsWithoutAPort)
+{
+    Dlg dlg;
+    dlg.show();
+    Click(dlg, Dlg::IDC_TEST);
+    dlg.OnTimer();
+    dlg.OnTimer();
+    EXPECT_EQ(g_nBeeps, 2);
+    EXPECT_TRUE(m_pLoop->Sent(0).empty());
+
+    // A port that fails to open beeps too.
+    m_pLoop->SetOutputOpenResult(0, MMSYSERR_ALLOCATED);
+    Dlg failing;
+    failing.m_MIDIOutDevice.SetDeviceID(0);
+    failing.show();
+    failing.OnTimer();
+    EXPECT_EQ(g_nBeeps, 3);
+}
+
+TEST_F(SetupMIDIMetronomeTest, EndingTheDialogStopsTheTestAndClosesItsPort)
+{
+    Dlg dlg;
+    dlg.m_nMM = 90;
+    dlg.m_nPPM = 3;
+    dlg.m_MIDIOutDevice.SetDeviceID(0);
+    // As the caller runs it: modally, the test started and then cancelled.
+    QTimer::singleShot(0, &dlg, [&] {
+        Click(dlg, Dlg::IDC_TEST);
+        TypeInto(dlg, Dlg::IDC_MM_EDIT, "120");
+        Click(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(dlg.exec(), QDialog::Rejected);
+    EXPECT_FALSE(dlg.IsTesting());
+    EXPECT_EQ(dlg.GetTimerID(), 0);
+    EXPECT_EQ(m_pLoop->OpenOutputs(0), 0u);
+    EXPECT_EQ(dlg.m_MIDIOutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
+
+    // Run again, it opens its port again and starts idle.
+    QTimer::singleShot(0, &dlg, [&] {
+        EXPECT_EQ(m_pLoop->OpenOutputs(0), 1u);
+        EXPECT_FALSE(dlg.IsTesting());
+        Click(dlg, IDOK);
+    });
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_nMM, 90u);
+    EXPECT_EQ(dlg.m_nPPM, 3u);
+    EXPECT_EQ(m_pLoop->OpenOutputs(0), 0u);
+}
+
+} // namespace

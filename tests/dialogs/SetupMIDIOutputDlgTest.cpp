@@ -1,0 +1,175 @@
+// The output defaults dialog: the patch list and its groups, the enabling
+// rules and the validation at OK.
+#include "DialogTestSupport.h"
+
+#include "dialogs/CSetupMIDIOutputDlg.h"
+#include "res/StringTable.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+
+namespace {
+
+using dlgtest::Click;
+using dlgtest::Enabled;
+using dlgtest::TypeInto;
+using Dlg = CSetupMIDIOutputDlg;
+
+class SetupMIDIOutputTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dlg.m_nChannel = 1;
+        m_dlg.m_nPatch = 0;
+        m_dlg.m_nVelocity = 100;
+        m_dlg.show();
+    }
+    QComboBox* PatchList() { return m_dlg.GetDlgItem<QComboBox>(Dlg::IDC_PATCH_LIST); }
+    QString GroupText() { return m_dlg.GetDlgItem<QLabel>(Dlg::IDC_PATCH_GROUP)->text(); }
+    bool PatchControlsEnabled()
+    {
+        return Enabled(m_dlg, Dlg::IDC_PATCH_LABEL) && Enabled(m_dlg, Dlg::IDC_PATCH_LIST) &&
+               Enabled(m_dlg, Dlg::IDC_PATCH_GROUP_LABEL) && Enabled(m_dlg, Dlg::IDC_PATCH_GROUP);
+    }
+    bool PatchControlsDisabled()
+    {
+        return !Enabled(m_dlg, Dlg::IDC_PATCH_LABEL) && !Enabled(m_dlg, Dlg::IDC_PATCH_LIST) &&
+               !Enabled(m_dlg, Dlg::IDC_PATCH_GROUP_LABEL) &&
+               !Enabled(m_dlg, Dlg::IDC_PATCH_GROUP);
+    }
+    QString ChannelText() { return m_dlg.GetDlgItem<QLineEdit>(Dlg::IDC_CHANNEL_EDIT)->text(); }
+
+    Dlg m_dlg;
+};
+
+TEST_F(SetupMIDIOutputTest, PatchListHoldsTheNamedProgramsUpToTheFirstGap)
+{
+    QComboBox* list = PatchList();
+    ASSERT_EQ(list->count(), 96);
+    EXPECT_EQ(list->itemText(0), "0 - Acoustic grand piano");
+    EXPECT_EQ(list->itemText(95), "95 - Pad 8 (sweep)");
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(GroupText(), "Piano");
+}
+
+TEST_F(SetupMIDIOutputTest, GroupFollowsTheSelectedPatch)
+{
+    const std::pair<int, const char*> cases[] = {
+        {24, "Guitar"}, {87, "Synth Lead"}, {88, "Synth Pad"}, {-1, "<Undefined Patch Group>"}};
+    for (auto [patch, group] : cases) {
+        PatchList()->setCurrentIndex(patch);
+        EXPECT_EQ(GroupText(), group) << patch;
+    }
+    EXPECT_EQ(PatchList()->itemText(24), "24 - Acoustic guitar (nylon)");
+    EXPECT_EQ(PatchList()->itemText(87), "87 - Lead 8 (brass + lead)");
+    EXPECT_EQ(PatchList()->itemText(88), "88 - Pad 1 (new age)");
+
+    // The table itself, also for programs the list never offers.
+    EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(127)), "Sound Effects");
+    EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(7)), "Piano");
+    EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(8)), "Chromatic Percussion");
+    for (int outside : {-100, 130, 100000})
+        EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(outside)),
+                  "<Undefined Patch Group>")
+            << outside;
+}
+
+TEST_F(SetupMIDIOutputTest, PercussionChannelDisablesThePatch)
+{
+    EXPECT_TRUE(PatchControlsEnabled());
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "10");
+    EXPECT_TRUE(PatchControlsDisabled());
+    EXPECT_TRUE(Enabled(m_dlg, IDOK));
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "1");
+    EXPECT_TRUE(PatchControlsEnabled());
+
+    // Stepping onto and off channel 10 with the arrow keys.
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "9");
+    QTest::keyClick(m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_EDIT), Qt::Key_Up);
+    EXPECT_EQ(ChannelText(), "10");
+    EXPECT_TRUE(PatchControlsDisabled());
+    QTest::keyClick(m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_EDIT), Qt::Key_Up);
+    EXPECT_TRUE(PatchControlsEnabled());
+}
+
+TEST_F(SetupMIDIOutputTest, ChannelOutOfRangeDisablesOkAndTheSpinBringsItBack)
+{
+    for (const char* bad : {"17", "0", "", "x"}) {
+        TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, bad);
+        EXPECT_FALSE(Enabled(m_dlg, IDOK)) << bad;
+    }
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "17");
+    QTest::keyClick(m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_EDIT), Qt::Key_Up);
+    EXPECT_EQ(ChannelText(), "16");
+    EXPECT_TRUE(Enabled(m_dlg, IDOK));
+
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "0");
+    QWidget* spin = m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_SPIN);
+    QTest::mouseClick(spin->findChild<QWidget*>("down"), Qt::LeftButton);
+    EXPECT_EQ(ChannelText(), "1");
+    EXPECT_TRUE(Enabled(m_dlg, IDOK));
+}
+
+TEST_F(SetupMIDIOutputTest, UseMidiInDisablesChannelAndVelocityOnly)
+{
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "10");
+    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
+    for (int id : {Dlg::IDC_CHANNEL_LABEL, Dlg::IDC_CHANNEL_EDIT, Dlg::IDC_CHANNEL_SPIN,
+                   Dlg::IDC_VELOCITY_LABEL, Dlg::IDC_VELOCITY_EDIT, Dlg::IDC_VELOCITY_SPIN})
+        EXPECT_FALSE(Enabled(m_dlg, id)) << id;
+    EXPECT_TRUE(PatchControlsDisabled()); // still decided by channel 10
+    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
+    EXPECT_TRUE(Enabled(m_dlg, Dlg::IDC_VELOCITY_EDIT));
+    EXPECT_TRUE(Enabled(m_dlg, Dlg::IDC_CHANNEL_SPIN));
+}
+
+TEST_F(SetupMIDIOutputTest, OkReturnsTheValues)
+{
+    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
+    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
+    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "16");
+    TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, "127");
+    PatchList()->setCurrentIndex(88);
+    Click(m_dlg, IDOK);
+    EXPECT_EQ(m_dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(m_dlg.isVisible());
+    EXPECT_EQ(m_dlg.m_bUseMIDIIn, 1);
+    EXPECT_EQ(m_dlg.m_nChannel, 16u);
+    EXPECT_EQ(m_dlg.m_nPatch, 88);
+    EXPECT_EQ(m_dlg.m_nVelocity, 127u);
+}
+
+TEST_F(SetupMIDIOutputTest, PatchOutsideTheListIsNoSelection)
+{
+    Dlg dlg;
+    dlg.m_nChannel = 3;
+    dlg.m_nPatch = 120;
+    dlg.m_nVelocity = 64;
+    dlg.show();
+    EXPECT_EQ(dlg.GetDlgItem<QComboBox>(Dlg::IDC_PATCH_LIST)->currentIndex(), -1);
+    EXPECT_EQ(dlg.GetDlgItem<QLabel>(Dlg::IDC_PATCH_GROUP)->text(), "<Undefined Patch Group>");
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.m_nPatch, -1);
+    EXPECT_EQ(dlg.m_nChannel, 3u);
+    EXPECT_EQ(dlg.m_nVelocity, 64u);
+}
+
+TEST_F(SetupMIDIOutputTest, BadVelocityKeepsTheDialogOpenWithFocusOnIt)
+{
+    for (const char* bad : {"128", "-1", "loud", ""}) {
+        TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, bad);
+        dlgtest::MessageBoxAnswerer answer;
+        Click(m_dlg, IDOK);
+        EXPECT_EQ(answer.Count(), 1) << bad;
+        EXPECT_TRUE(m_dlg.isVisible()) << bad;
+        EXPECT_EQ(m_dlg.focusWidget(), m_dlg.GetDlgItem(Dlg::IDC_VELOCITY_EDIT)) << bad;
+    }
+    TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, "128");
+    dlgtest::MessageBoxAnswerer answer;
+    Click(m_dlg, IDOK);
+    EXPECT_EQ(answer.Text(), "Please enter an integer between 0 and 127.");
+}
+
+} // namespace

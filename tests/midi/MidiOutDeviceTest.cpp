@@ -1,0 +1,209 @@
+// The output port: opening and closing, silencing what is left sounding, and
+// sends from a second thread while the UI thread opens and closes.
+#include "MidiTestReceiver.h"
+
+#include "midi/MIDIOutDevice.h"
+#include "platform/LoopbackMidiBackend.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <set>
+#include <thread>
+
+namespace {
+
+class MidiOutDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto backend = std::make_unique<CLoopbackMidiBackend>(1, 2);
+        loop = backend.get();
+        MidiSystem::Install(std::move(backend));
+    }
+
+    CLoopbackMidiBackend* loop = nullptr;
+};
+
+uint32_t NoteOn(unsigned ch, unsigned key, unsigned vel = 100)
+{
+    return 0x90u | ch | (key << 8) | (vel << 16);
+}
+
+uint32_t NoteOff(unsigned ch, unsigned key)
+{
+    return 0x80u | ch | (key << 8);
+}
+
+// Plays the record back and returns the keys still sounding (channel*128 + key),
+// with sustained channels as 10000 + channel.
+std::multiset<unsigned> StillSounding(const std::vector<uint32_t>& sent)
+{
+    std::map<unsigned, bool> keys;
+    std::map<unsigned, bool> sustain;
+    for (uint32_t m : sent) {
+        const unsigned status = m & 0xF0, ch = m & 0x0F, d1 = (m >> 8) & 0x7F, d2 = (m >> 16) & 0x7F;
+        if (status == 0x90 && d2 > 0)
+            keys[ch * 128 + d1] = true;
+        else if (status == 0x80 || status == 0x90)
+            keys[ch * 128 + d1] = false;
+        else if (status == 0xB0 && d1 == 64)
+            sustain[ch] = d2 >= 64;
+    }
+    std::multiset<unsigned> result;
+    for (auto [k, on] : keys)
+        if (on)
+            result.insert(k);
+    for (auto [ch, on] : sustain)
+        if (on)
+            result.insert(10000 + ch);
+    return result;
+}
+
+TEST_F(MidiOutDeviceTest, OpenCloseAndSendResults)
+{
+    CMIDIOutDevice out;
+    EXPECT_EQ(out.Open(), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(out.SendShortMsg(NoteOn(0, 60)), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(out.QueryOpenDeviceID(), MIDI_NO_DEVICE);
+
+    out.SetDeviceID(1);
+    loop->SetOutputOpenResult(1, MMSYSERR_ALLOCATED);
+    EXPECT_EQ(out.Open(), MMSYSERR_ALLOCATED);
+    EXPECT_FALSE(out.GetHandle());
+    EXPECT_EQ(out.m_nDeviceID, 1u);
+    loop->SetOutputOpenResult(1, MMSYSERR_NOERROR);
+    ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
+    EXPECT_EQ(out.QueryOpenDeviceID(), 1u);
+    EXPECT_EQ(out.SendShortMsg(0x00407FB0), MMSYSERR_NOERROR);
+
+    // Malformed words never reach the device.
+    EXPECT_EQ(out.SendShortMsg(0x00403C10), MMSYSERR_INVALPARAM); // no status byte
+    EXPECT_EQ(out.SendShortMsg(0x000000F0), MMSYSERR_INVALPARAM); // system exclusive
+    EXPECT_EQ(out.SendShortMsg(0x00C03C90), MMSYSERR_INVALPARAM); // data byte >= 0x80
+    EXPECT_EQ(out.SendShortMsg(0xFFFF05C0), MMSYSERR_NOERROR);    // unused bytes are ignored
+    EXPECT_EQ(loop->Sent(1), (std::vector<uint32_t>{0x00407FB0, 0xFFFF05C0}));
+
+    // Reopening on the mapper closes the other port first.
+    ASSERT_EQ(out.Open(nullptr, MIDI_MAPPER), MMSYSERR_NOERROR);
+    EXPECT_EQ(loop->OpenOutputs(1), 0u);
+    EXPECT_EQ(loop->OutputResetCount(1), 1u);
+    EXPECT_EQ(out.QueryOpenDeviceID(), MIDI_MAPPER);
+    EXPECT_EQ(out.Close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(out.Close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(loop->OutputResetCount(MIDI_MAPPER), 1u);
+    EXPECT_EQ(out.SendShortMsg(NoteOn(0, 60)), MMSYSERR_INVALHANDLE);
+}
+
+TEST_F(MidiOutDeviceTest, ClosingSilencesWhatIsStillSounding)
+{
+    CMIDIOutDevice out;
+    out.SetDeviceID(0);
+    ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
+    out.SendShortMsg(NoteOn(0, 60));
+    out.SendShortMsg(NoteOn(0, 64));
+    out.SendShortMsg(NoteOn(0, 64, 0)); // velocity 0 ends it
+    out.SendShortMsg(NoteOn(9, 67));    // metronome
+    out.SendShortMsg(NoteOn(15, 127));
+    out.SendShortMsg(NoteOn(3, 0));
+    out.SendShortMsg(NoteOff(3, 0));
+    out.SendShortMsg(0x7F40B2); // sustain down on channel 3
+    out.SendShortMsg(0x0040B4); // sustain up on channel 5: nothing to release
+    EXPECT_EQ(StillSounding(loop->Sent(0)).size(), 4u);
+
+    const size_t before = loop->Sent(0).size();
+    ASSERT_EQ(out.Close(), MMSYSERR_NOERROR);
+    const std::vector<uint32_t> sent = loop->Sent(0);
+    EXPECT_TRUE(StillSounding(sent).empty());
+    // Exactly what was needed: sustain up, then one note-off per held key.
+    const std::vector<uint32_t> silencing(sent.begin() + static_cast<long>(before), sent.end());
+    EXPECT_EQ(silencing, (std::vector<uint32_t>{0x0040B2, NoteOff(0, 60), NoteOff(9, 67),
+                                                NoteOff(15, 127)}));
+
+    // Reopening starts clean: closing again sends nothing more.
+    ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
+    out.Close();
+    EXPECT_EQ(loop->Sent(0).size(), sent.size());
+}
+
+TEST_F(MidiOutDeviceTest, ReopeningAndDestroyingSilenceToo)
+{
+    {
+        CMIDIOutDevice out;
+        out.SetDeviceID(MIDI_MAPPER);
+        ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
+        out.SendShortMsg(NoteOn(1, 50));
+        ASSERT_EQ(out.Open(), MMSYSERR_NOERROR); // notes sounding now stop
+        EXPECT_TRUE(StillSounding(loop->Sent(MIDI_MAPPER)).empty());
+        out.SendShortMsg(NoteOn(1, 52));
+    }
+    EXPECT_TRUE(StillSounding(loop->Sent(MIDI_MAPPER)).empty());
+    EXPECT_EQ(loop->OpenOutputs(MIDI_MAPPER), 0u);
+}
+
+TEST_F(MidiOutDeviceTest, SendsFromAnotherThreadWhileOpeningAndClosing)
+{
+    CMIDIOutDevice out;
+    out.SetDeviceID(0);
+    ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
+    std::atomic<bool> stop{false};
+    std::atomic<unsigned> accepted{0}, refused{0}, failed{0};
+    // The metronome: a click and its end, as fast as it can.
+    std::thread metronome([&] {
+        while (!stop) {
+            for (uint32_t msg : {NoteOn(9, 67), NoteOff(9, 67)}) {
+                const MMRESULT r = out.SendShortMsg(msg);
+                if (r == MMSYSERR_NOERROR)
+                    ++accepted;
+                else if (r == MMSYSERR_INVALHANDLE)
+                    ++refused;
+                else
+                    ++failed;
+                out.QueryOpenDeviceID();
+            }
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        // Let the metronome get a few clicks into this port before closing it.
+        const unsigned seen = accepted.load();
+        kvtest::WaitFor([&] { return accepted.load() > seen + 2; }, 1000);
+        ASSERT_EQ(out.Close(), MMSYSERR_NOERROR);
+        ASSERT_EQ(out.Open(nullptr, i % 3 == 2 ? MIDI_MAPPER : 0), MMSYSERR_NOERROR);
+        out.SendShortMsg(NoteOn(0, 60 + i % 12));
+    }
+    stop = true;
+    metronome.join();
+    out.Close();
+    EXPECT_EQ(failed.load(), 0u);
+    EXPECT_GT(accepted.load(), 900u);
+    // Whatever the interleaving, nothing is left sounding on either device.
+    EXPECT_TRUE(StillSounding(loop->Sent(0)).empty());
+    EXPECT_TRUE(StillSounding(loop->Sent(MIDI_MAPPER)).empty());
+}
+
+TEST_F(MidiOutDeviceTest, VanishedDeviceEndsClosedWithLostEvent)
+{
+    MidiTestReceiver view;
+    CMIDIOutDevice out;
+    out.SetDeviceID(1);
+    ASSERT_EQ(out.Open(&view), MMSYSERR_NOERROR);
+    out.SendShortMsg(NoteOn(0, 60));
+    std::thread unplug([&] { loop->VanishOutput(1); });
+    unplug.join();
+    EXPECT_EQ(out.SendShortMsg(NoteOn(0, 62)), MMSYSERR_NODRIVER); // goes nowhere meanwhile
+    ASSERT_TRUE(kvtest::WaitFor([&] { return !out.GetHandle() && view.lostEvents == 1; }));
+    EXPECT_EQ(out.QueryOpenDeviceID(), MIDI_NO_DEVICE);
+    EXPECT_EQ(out.SendShortMsg(NoteOn(0, 62)), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(out.m_nDeviceID, 1u);
+
+    // Opened without a notify object (as at start-up): closed all the same.
+    CMIDIOutDevice quiet;
+    quiet.SetDeviceID(0);
+    ASSERT_EQ(quiet.Open(), MMSYSERR_NOERROR);
+    loop->VanishOutput(0);
+    EXPECT_TRUE(kvtest::WaitFor([&] { return !quiet.GetHandle(); }));
+}
+
+} // namespace

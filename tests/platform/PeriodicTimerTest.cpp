@@ -1,0 +1,166 @@
+// The periodic timer: its schedule, never early, stopping, and the beep relay
+// that carries a pulse's beep to the UI thread.
+#include "platform/Beep.h"
+#include "platform/PeriodicTimer.h"
+#include "support/TestSupport.h"
+
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+constexpr int64_t kMs = 1'000'000;
+
+using PeriodicSchedule::Deadline;
+using PeriodicSchedule::NextPulse;
+
+} // namespace
+
+TEST(PeriodicSchedule, DeadlinesAreOnTheGridFromTheOrigin)
+{
+    // MM 140: 428 ms. An hour of pulses later the deadline is still exactly
+    // n periods from the origin: nothing is added up pulse by pulse.
+    const int64_t origin = 5'000 * kMs + 123;
+    EXPECT_EQ(Deadline(origin, 428 * kMs, 1), origin + 428 * kMs);
+    EXPECT_EQ(Deadline(origin, 428 * kMs, 8411), origin + 8411 * 428 * kMs);
+}
+
+TEST(PeriodicSchedule, LatenessDoesNotShiftTheNextPulse)
+{
+    const int64_t origin = 1'000 * kMs, period = 600 * kMs;
+    // Pulse 3 ran on time, late, or so late that pulse 4 is already a little
+    // overdue: pulse 4 comes next, at its own deadline.
+    EXPECT_EQ(NextPulse(origin, period, 3, Deadline(origin, period, 3)), 4u);
+    EXPECT_EQ(NextPulse(origin, period, 3, Deadline(origin, period, 3) + 250 * kMs), 4u);
+    EXPECT_EQ(NextPulse(origin, period, 3, Deadline(origin, period, 4) + 300 * kMs), 4u);
+}
+
+TEST(PeriodicSchedule, BeatsLongMissedAreDroppedNotBunched)
+{
+    const int64_t origin = 0, period = 600 * kMs;
+    // More than half a period behind pulse 4: it is dropped and pulse 5 is next.
+    EXPECT_EQ(NextPulse(origin, period, 3, Deadline(origin, period, 4) + 301 * kMs), 5u);
+    // Stalled for ten seconds after pulse 3 (at 10.1 s): the next pulse is
+    // the first still ahead, pulse 17 at 10.2 s, on the original grid.
+    EXPECT_EQ(NextPulse(origin, period, 3, 10'100 * kMs), 17u);
+    // Exactly on a later deadline: that pulse is still due.
+    EXPECT_EQ(NextPulse(origin, period, 3, Deadline(origin, period, 12)), 12u);
+}
+
+namespace {
+
+struct Recorder {
+    static constexpr int kMax = 64;
+    std::array<int64_t, kMax> when{};
+    std::atomic<int> count{0};
+    CPeriodicTimer* timer = nullptr;
+    int stopAt = 0; // stop from inside the callback at this pulse
+
+    static void OnPulse(void* context)
+    {
+        auto* r = static_cast<Recorder*>(context);
+        const int i = r->count.load();
+        if (i < kMax)
+            r->when[i] = CPeriodicTimer::NowNs();
+        r->count.store(i + 1);
+        if (r->stopAt && i + 1 == r->stopAt)
+            r->timer->Stop();
+    }
+};
+
+} // namespace
+
+TEST(PeriodicTimer, PulsesComeNeverBeforeTheirDeadline)
+{
+    CPeriodicTimer timer;
+    Recorder r;
+    ASSERT_TRUE(timer.Start(std::chrono::milliseconds(20), &Recorder::OnPulse, &r));
+    EXPECT_TRUE(timer.IsRunning());
+    ASSERT_TRUE(kvtest::WaitFor([&] { return r.count.load() >= 8; }, 5000));
+    timer.Stop();
+    EXPECT_FALSE(timer.IsRunning());
+    const int n = std::min(r.count.load(), Recorder::kMax);
+    for (int i = 1; i < n; ++i)
+        EXPECT_GT(r.when[i], r.when[i - 1]);
+    // After a stall (a loaded machine) some pulse numbers are gone and the
+    // calls can no longer be matched with their deadlines.
+    if (timer.DroppedPulses() != 0)
+        return;
+    for (int i = 0; i < n; ++i) {
+        const int64_t due = Deadline(timer.OriginNs(), timer.PeriodNs(), static_cast<uint64_t>(i + 1));
+        EXPECT_GE(r.when[i], due) << "pulse " << i + 1;
+    }
+}
+
+TEST(PeriodicTimer, StopWaitsForThePulseAndNeverWaitsForTheNextOne)
+{
+    CPeriodicTimer timer;
+    Recorder r;
+    // A minute between pulses: Stop must not wait for the first one.
+    ASSERT_TRUE(timer.Start(std::chrono::seconds(60), &Recorder::OnPulse, &r));
+    timer.Stop();
+    EXPECT_LT(CPeriodicTimer::NowNs(), timer.OriginNs() + 60'000 * kMs);
+    EXPECT_EQ(r.count.load(), 0);
+
+    // Once Stop has returned, no pulse runs any more.
+    ASSERT_TRUE(timer.Start(std::chrono::milliseconds(2), &Recorder::OnPulse, &r));
+    ASSERT_TRUE(kvtest::WaitFor([&] { return r.count.load() >= 3; }, 5000));
+    timer.Stop();
+    const int after = r.count.load();
+    QThread::msleep(20);
+    EXPECT_EQ(r.count.load(), after);
+}
+
+TEST(PeriodicTimer, StoppedFromItsOwnPulseAndStartedAgain)
+{
+    CPeriodicTimer timer;
+    Recorder r;
+    r.timer = &timer;
+    r.stopAt = 2;
+    ASSERT_TRUE(timer.Start(std::chrono::milliseconds(2), &Recorder::OnPulse, &r));
+    ASSERT_TRUE(kvtest::WaitFor([&] { return !timer.IsRunning(); }, 5000));
+    EXPECT_EQ(r.count.load(), 2);
+
+    // A restart takes a new origin.
+    const int64_t firstOrigin = timer.OriginNs();
+    r.stopAt = 0;
+    ASSERT_TRUE(timer.Start(std::chrono::milliseconds(2), &Recorder::OnPulse, &r));
+    EXPECT_GT(timer.OriginNs(), firstOrigin);
+    ASSERT_TRUE(kvtest::WaitFor([&] { return r.count.load() >= 4; }, 5000));
+    timer.Stop();
+}
+
+TEST(PeriodicTimer, RefusesAPeriodOfNothing)
+{
+    CPeriodicTimer timer;
+    Recorder r;
+    EXPECT_FALSE(timer.Start(std::chrono::milliseconds(0), &Recorder::OnPulse, &r));
+    EXPECT_FALSE(timer.Start(std::chrono::milliseconds(5), nullptr, &r));
+    EXPECT_FALSE(timer.IsRunning());
+}
+
+TEST(BeepRelay, BeepsOnTheThreadThatMadeItFromAnyThread)
+{
+    int beeps = 0;
+    Qt::HANDLE beepThread = nullptr;
+    CBeepRelay relay([&] {
+        ++beeps;
+        beepThread = QThread::currentThreadId();
+    });
+    std::thread pulse([&] { relay.Post(); });
+    pulse.join();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return beeps == 1; }));
+    EXPECT_EQ(beepThread, QThread::currentThreadId());
+
+    // Requests made while the UI thread was busy sound once, not in a burst.
+    relay.Post();
+    relay.Post();
+    relay.Post();
+    kvtest::WaitFor([&] { return beeps > 1; }, 500);
+    kvtest::Drain();
+    EXPECT_EQ(beeps, 2);
+}
