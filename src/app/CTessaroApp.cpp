@@ -3,6 +3,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSingleInstance.h"
 #include "app/CTessaroDoc.h"
+#include "dialogs/DeviceSelection.h"
 #include "platform/MidiBackend.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
@@ -82,6 +83,7 @@ QString CTessaroApp::RuntimeVersionProblem(const QString& builtWith, const QStri
 
 CMainFrame* CTessaroApp::CreateMainWindow(CTessaroDoc* doc)
 {
+    InstallDeviceSelectionDialogs();
     auto* frame = new CMainFrame(doc);
     CTessaroView* view = frame->GetActiveView();
     view->RestoreDevices();

@@ -78,7 +78,7 @@ void CDialog::OnCancel()
 
 void CDialog::EndDialog(int r)
 {
-    QDialog::done(r);
+    done(r);
 }
 
 void CDialog::done(int r)

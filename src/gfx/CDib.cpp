@@ -78,6 +78,7 @@ void CDib::Free()
     m_block.clear();
     m_nBitCount = 0;
     m_nNumColors = 0;
+    m_nTableOffset = 0;
     m_nBitsOffset = 0;
     m_nStride = 0;
     m_nWidth = 0;
@@ -192,6 +193,7 @@ bool CDib::Adopt(QByteArray block, bool bComputeOffset)
     m_block = std::move(block);
     m_nBitCount = bitCount;
     m_nNumColors = numColors;
+    m_nTableOffset = uint32_t(kFileHeaderSize + infoSize);
     m_nBitsOffset = uint32_t(bitsOffset);
     m_nStride = uint32_t(stride);
     m_nWidth = int(width);
@@ -384,8 +386,8 @@ void CDib::GetDimensions(int32_t& width, int32_t& height) const
         width = height = 0;
         return;
     }
-    width = int32_t(Le32(m_block, kOffWidth));
-    height = int32_t(Le32(m_block, kOffHeight));
+    width = m_nWidth;
+    height = m_bTopDown ? -m_nHeight : m_nHeight;
 }
 
 QSize CDib::GetSize() const
@@ -408,10 +410,9 @@ void CDib::SetMonoColors(QRgb first, QRgb second)
 {
     if (m_nBitCount != 1 || m_palette.size() < 2)
         return;
-    const int table = kFileHeaderSize + int(Le32(m_block, kOffInfoSize));
     const QRgb colours[2] = { first, second };
     for (int i = 0; i < 2; ++i) {
-        char* entry = m_block.data() + table + 4 * i;
+        char* entry = m_block.data() + m_nTableOffset + 4 * i;
         entry[0] = char(qBlue(colours[i]));
         entry[1] = char(qGreen(colours[i]));
         entry[2] = char(qRed(colours[i]));

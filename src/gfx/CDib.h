@@ -105,6 +105,7 @@ private:
     QByteArray m_block;
     uint32_t m_nBitCount = 0;
     uint16_t m_nNumColors = 0;
+    uint32_t m_nTableOffset = 0;
     uint32_t m_nBitsOffset = 0;
     uint32_t m_nStride = 0;
     int m_nWidth = 0;

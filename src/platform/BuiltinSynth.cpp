@@ -55,8 +55,23 @@ void PrepareLibraries()
 // and the metronome dialog's); each silences only what it started.
 class CBuiltinSynthPort : public IMidiOutPort {
 public:
-    explicit CBuiltinSynthPort(std::shared_ptr<CBuiltinSynth> synth) : m_pSynth(std::move(synth)) {}
-    ~CBuiltinSynthPort() override { m_pSynth->PortClosed(); }
+    CBuiltinSynthPort(std::shared_ptr<CBuiltinSynth> synth, MidiPortLostHandler onLost,
+                      uint64_t jackEpoch)
+        : m_pSynth(std::move(synth))
+    {
+        if (jackEpoch != 0 && onLost) {
+            CJackClientMonitor* jack = m_pSynth->m_pJack.get();
+            m_nWatchId = m_pSynth->m_pWatch->Add(
+                [jack, jackEpoch] { return jack->EpochAlive(jackEpoch); }, std::move(onLost));
+        }
+    }
+
+    ~CBuiltinSynthPort() override
+    {
+        if (m_nWatchId)
+            m_pSynth->m_pWatch->Remove(m_nWatchId);
+        m_pSynth->PortClosed();
+    }
 
     uint32_t DeviceId() const override { return MIDI_MAPPER; }
 
@@ -80,6 +95,7 @@ private:
     std::shared_ptr<CBuiltinSynth> m_pSynth;
     std::mutex m_mutex;
     CSoundingNotes m_notes;
+    int m_nWatchId = 0;
 };
 
 CBuiltinSynth::CBuiltinSynth()
@@ -91,8 +107,13 @@ CBuiltinSynth::CBuiltinSynth()
 CBuiltinSynth::~CBuiltinSynth()
 {
     // Ports keep the synth alive, so none is open here.
+    if (m_pJack)
+        m_pJack->RemoveChangeListener(m_nJackListener);
+    m_pWatch.reset();
     if (m_pAudio)
         delete_fluid_audio_driver(m_pAudio);
+    if (m_nJackEpoch)
+        m_pJack->ReleaseClient(m_nJackEpoch);
     if (fluid_synth_t* synth = m_pSynth.load())
         delete_fluid_synth(synth);
     if (m_pSettings)
@@ -154,7 +175,7 @@ void CBuiltinSynth::SetOffline(bool offline)
     m_bOffline = offline;
 }
 
-MMRESULT CBuiltinSynth::OpenPort(std::unique_ptr<IMidiOutPort>& port)
+MMRESULT CBuiltinSynth::OpenPort(std::unique_ptr<IMidiOutPort>& port, MidiPortLostHandler onLost)
 {
     port.reset();
     std::lock_guard lock(m_mutex);
@@ -167,7 +188,7 @@ MMRESULT CBuiltinSynth::OpenPort(std::unique_ptr<IMidiOutPort>& port)
             return result;
     }
     ++m_nOpenPorts;
-    port = std::make_unique<CBuiltinSynthPort>(shared_from_this());
+    port = std::make_unique<CBuiltinSynthPort>(shared_from_this(), std::move(onLost), m_nJackEpoch);
     return MMSYSERR_NOERROR;
 }
 
@@ -289,13 +310,28 @@ MMRESULT CBuiltinSynth::LoadLocked()
 MMRESULT CBuiltinSynth::StartAudioLocked()
 {
     for (const QString& driver : m_audioDrivers) {
+        uint64_t jackEpoch = 0;
+        if (driver == QLatin1String("jack")) {
+            // Only against a live server, and counted (see CJackClientMonitor).
+            if (!m_pJack) {
+                m_pWatch = std::make_unique<CMidiPortWatch>();
+                m_pJack = CJackClientMonitor::Shared();
+                CMidiPortWatch* watch = m_pWatch.get();
+                m_nJackListener = m_pJack->AddChangeListener([watch] { watch->Poke(); });
+            }
+            if (!m_pJack->Connect() || (jackEpoch = m_pJack->AcquireClient()) == 0)
+                continue;
+        }
         fluid_settings_setstr(m_pSettings, "audio.driver", driver.toUtf8().constData());
         m_pAudio = new_fluid_audio_driver(m_pSettings, m_pSynth.load());
         if (m_pAudio) {
             m_strAudioDriver = driver;
+            m_nJackEpoch = jackEpoch;
             qCDebug(lcSynth) << "audio through" << driver;
             return MMSYSERR_NOERROR;
         }
+        if (jackEpoch)
+            m_pJack->ReleaseClient(jackEpoch);
     }
     qCInfo(lcSynth) << "no audio output among" << m_audioDrivers;
     return MMSYSERR_NODRIVER;
@@ -311,6 +347,10 @@ void CBuiltinSynth::PortClosed()
             delete_fluid_audio_driver(m_pAudio);
             m_pAudio = nullptr;
             m_strAudioDriver.clear();
+        }
+        if (m_nJackEpoch) {
+            m_pJack->ReleaseClient(m_nJackEpoch);
+            m_nJackEpoch = 0;
         }
         // The next open starts from General MIDI defaults, with no release
         // tails left over from this session.

@@ -6,6 +6,7 @@
 // The synth and its SoundFont are loaded once (about 60 ms) and kept; the audio
 // output runs while at least one port is open.
 #include "platform/MidiBackend.h"
+#include "platform/MidiPortWatch.h"
 
 #include <QStringList>
 
@@ -16,6 +17,7 @@
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
 struct _fluid_audio_driver_t;
+class CJackClientMonitor;
 
 class CBuiltinSynth : public std::enable_shared_from_this<CBuiltinSynth> {
 public:
@@ -43,8 +45,9 @@ public:
 
     // Opens a port on the synthesizer. Fails with MMSYSERR_ERROR when no
     // SoundFont loads, MMSYSERR_NODRIVER when no audio output can be started,
-    // MMSYSERR_NOMEM when FluidSynth cannot be created.
-    MMRESULT OpenPort(std::unique_ptr<IMidiOutPort>& port);
+    // MMSYSERR_NOMEM when FluidSynth cannot be created. onLost runs (on a
+    // thread of ours) if the audio output dies: a JACK server that stops.
+    MMRESULT OpenPort(std::unique_ptr<IMidiOutPort>& port, MidiPortLostHandler onLost = nullptr);
 
     // Plays one packed short message now; any thread. Malformed words give
     // MMSYSERR_INVALPARAM, a synth that is not loaded MMSYSERR_INVALHANDLE.
@@ -75,4 +78,10 @@ private:
     QString m_strSoundFont;
     QString m_strAudioDriver;
     unsigned m_nOpenPorts = 0;
+    // Audio through JACK: the server may stop under us, and its client must be
+    // counted with the monitor (see CJackClientMonitor).
+    std::shared_ptr<CJackClientMonitor> m_pJack;
+    std::unique_ptr<CMidiPortWatch> m_pWatch;
+    int m_nJackListener = 0;
+    uint64_t m_nJackEpoch = 0;
 };

@@ -5,7 +5,6 @@
 #include <jack/jack.h>
 
 #include <cstdlib>
-#include <mutex>
 
 Q_LOGGING_CATEGORY(lcJack, "kelvora.jack", QtWarningMsg)
 
@@ -22,6 +21,19 @@ void LogJackMessage(const char* text)
 }
 
 } // namespace
+
+std::shared_ptr<CJackClientMonitor> CJackClientMonitor::Shared()
+{
+    static std::mutex mutex;
+    static std::weak_ptr<CJackClientMonitor> shared;
+    std::lock_guard lock(mutex);
+    std::shared_ptr<CJackClientMonitor> monitor = shared.lock();
+    if (!monitor) {
+        monitor = std::make_shared<CJackClientMonitor>();
+        shared = monitor;
+    }
+    return monitor;
+}
 
 void CJackClientMonitor::PrepareLibrary()
 {
@@ -44,19 +56,33 @@ CJackClientMonitor::~CJackClientMonitor()
     CloseLocked();
 }
 
-void CJackClientMonitor::SetChangeCallback(std::function<void()> onChange)
+int CJackClientMonitor::AddChangeListener(std::function<void()> onChange)
 {
-    std::lock_guard lock(m_mutex);
-    m_onChange = std::move(onChange);
+    std::lock_guard lock(m_listenerMutex);
+    const int id = m_nNextListener++;
+    m_listeners.emplace(id, std::move(onChange));
+    return id;
+}
+
+void CJackClientMonitor::RemoveChangeListener(int id)
+{
+    std::lock_guard lock(m_listenerMutex); // waits for a notification in progress
+    m_listeners.erase(id);
 }
 
 bool CJackClientMonitor::Connect()
 {
     std::lock_guard lock(m_mutex);
-    if (m_pClient && !m_bShutdown.load())
+    if (AliveLocked())
         return true;
-    if (m_pClient)
-        CloseLocked(); // the server went away; free what is left of the old client
+    if (m_pClient) {
+        // The server went away. Open nothing new until every client of ours
+        // from that server has been closed (see the header).
+        const auto it = m_clients.find(m_nEpoch);
+        if (it != m_clients.end() && it->second > 0)
+            return false;
+        CloseLocked();
+    }
     const auto now = std::chrono::steady_clock::now();
     if (m_bFailed && now - m_lastFailure < kRetryAfterFailure)
         return false;
@@ -88,20 +114,43 @@ bool CJackClientMonitor::Connect()
 bool CJackClientMonitor::IsConnected() const
 {
     std::lock_guard lock(m_mutex);
-    return m_pClient && !m_bShutdown.load();
+    return AliveLocked();
 }
 
 uint64_t CJackClientMonitor::Epoch() const
 {
     std::lock_guard lock(m_mutex);
-    return (m_pClient && !m_bShutdown.load()) ? m_nEpoch : 0;
+    return AliveLocked() ? m_nEpoch : 0;
+}
+
+bool CJackClientMonitor::EpochAlive(uint64_t epoch) const
+{
+    std::lock_guard lock(m_mutex);
+    return epoch != 0 && AliveLocked() && epoch == m_nEpoch;
+}
+
+uint64_t CJackClientMonitor::AcquireClient()
+{
+    std::lock_guard lock(m_mutex);
+    if (!AliveLocked())
+        return 0;
+    ++m_clients[m_nEpoch];
+    return m_nEpoch;
+}
+
+void CJackClientMonitor::ReleaseClient(uint64_t epoch)
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_clients.find(epoch);
+    if (it != m_clients.end() && --it->second <= 0)
+        m_clients.erase(it);
 }
 
 std::vector<std::string> CJackClientMonitor::MidiPorts(bool sources)
 {
     std::vector<std::string> names;
     std::lock_guard lock(m_mutex);
-    if (!m_pClient || m_bShutdown.load())
+    if (!AliveLocked())
         return names;
     // A source is a port other clients write into: a JACK output.
     const char** ports = jack_get_ports(m_pClient, nullptr, JACK_DEFAULT_MIDI_TYPE,
@@ -117,7 +166,7 @@ std::vector<std::string> CJackClientMonitor::MidiPorts(bool sources)
 bool CJackClientMonitor::PortAlive(const std::string& name, uint64_t epoch)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_pClient || m_bShutdown.load() || epoch != m_nEpoch)
+    if (!AliveLocked() || epoch != m_nEpoch)
         return false;
     return jack_port_by_name(m_pClient, name.c_str()) != nullptr;
 }
@@ -137,9 +186,14 @@ void CJackClientMonitor::OnPortRegistration(uint32_t, int registered, void* arg)
 
 void CJackClientMonitor::NotifyChange()
 {
-    // m_onChange is set before the client exists and never changes while it does.
-    if (m_onChange)
-        m_onChange();
+    std::lock_guard lock(m_listenerMutex);
+    for (const auto& [id, listener] : m_listeners)
+        listener();
+}
+
+bool CJackClientMonitor::AliveLocked() const
+{
+    return m_pClient != nullptr && !m_bShutdown.load();
 }
 
 void CJackClientMonitor::CloseLocked()
@@ -148,5 +202,4 @@ void CJackClientMonitor::CloseLocked()
         return;
     jack_client_close(m_pClient);
     m_pClient = nullptr;
-    m_nEpoch = 0;
 }

@@ -1,15 +1,21 @@
 #pragma once
-// Our own small JACK client that watches the server: whether one runs, which
-// MIDI ports exist, when a port goes away and when the server shuts down.
-// RtMidi does the MIDI input and output but tells us none of this: its clients
-// simply go quiet when the server stops.
+// Our own small JACK client that watches the server for the whole process:
+// whether one runs, which MIDI ports exist, when a port goes away and when the
+// server shuts down. RtMidi does the MIDI input and output but tells us none of
+// this: its clients simply go quiet when the server stops.
 //
-// The client has no ports and no process callback. Change notifications arrive
-// on a JACK thread and must not block.
+// It also keeps count of our other JACK clients (RtMidi's ports, the synth's
+// audio output), because libjack 1.9 crashes when a client left over from a
+// dead server is closed after a failed attempt to open a new one. So: nobody
+// opens a JACK client unless we are connected to a live server, and we do not
+// try to reconnect while clients of the dead server are still open. Whoever
+// holds one learns of the loss through the change listeners and closes it.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,6 +24,9 @@ struct _jack_client;
 
 class CJackClientMonitor {
 public:
+    // The process's monitor, made on first use and gone with its last user.
+    static std::shared_ptr<CJackClientMonitor> Shared();
+
     CJackClientMonitor();
     ~CJackClientMonitor();
     CJackClientMonitor(const CJackClientMonitor&) = delete;
@@ -28,8 +37,9 @@ public:
     static void PrepareLibrary();
 
     // Called on a JACK thread when a port is unregistered or the server goes
-    // away. Set before the first Connect(); must not block.
-    void SetChangeCallback(std::function<void()> onChange);
+    // away; must not block. After RemoveChangeListener returns it is not called.
+    int AddChangeListener(std::function<void()> onChange);
+    void RemoveChangeListener(int id);
 
     // Connects when not connected (after a failure, tries again at most once a
     // second so that listing devices stays fast with no server). True while
@@ -38,8 +48,15 @@ public:
     bool IsConnected() const;
 
     // Changes at every new connection; a port opened under one epoch is gone
-    // when the epoch changes (the server restarted in between).
+    // when the epoch changes (the server restarted in between). 0: none.
     uint64_t Epoch() const;
+    bool EpochAlive(uint64_t epoch) const;
+
+    // Before opening a JACK client of our own: the live epoch it belongs to, or
+    // 0 (do not open) when no server is connected. Pair with ReleaseClient()
+    // once the client is closed.
+    uint64_t AcquireClient();
+    void ReleaseClient(uint64_t epoch);
 
     // Full names ("client:port") of the MIDI ports we can read from (sources)
     // or write to (sinks), in the server's order.
@@ -52,6 +69,7 @@ private:
     static void OnShutdown(void* arg);
     static void OnPortRegistration(uint32_t port, int registered, void* arg);
     void NotifyChange();
+    bool AliveLocked() const;
     void CloseLocked();
 
     mutable std::mutex m_mutex;
@@ -59,7 +77,12 @@ private:
     std::atomic<bool> m_bShutdown{false}; // set from the JACK thread
     uint64_t m_nEpoch = 0;
     uint64_t m_nNextEpoch = 1;
+    std::map<uint64_t, int> m_clients; // our open JACK clients per epoch
     bool m_bFailed = false;
     std::chrono::steady_clock::time_point m_lastFailure;
-    std::function<void()> m_onChange;
+
+    // Never held across a JACK call: JACK's threads take it to notify.
+    std::mutex m_listenerMutex;
+    std::map<int, std::function<void()>> m_listeners;
+    int m_nNextListener = 1;
 };

@@ -82,12 +82,15 @@ bool CPeriodicTimer::Start(std::chrono::nanoseconds period, Callback callback, v
         m_bStop.store(false, std::memory_order_relaxed);
     }
     m_nOriginNs = NowNs();
+    // Set before the thread exists: a thread stopped at its first pulse
+    // clears it again.
+    m_bRunning.store(true, std::memory_order_release);
     try {
         m_thread = std::thread(&CPeriodicTimer::Run, this);
     } catch (const std::system_error&) {
+        m_bRunning.store(false, std::memory_order_release);
         return false;
     }
-    m_bRunning.store(true, std::memory_order_release);
     return true;
 }
 

@@ -89,7 +89,7 @@ MMRESULT CRtMidiBackend::OpenOutput(uint32_t id, MidiPortLostHandler onLost,
 {
     port.reset();
     if (id == MIDI_MAPPER)
-        return m_pSynth->OpenPort(port);
+        return m_pSynth->OpenPort(port, std::move(onLost));
     const auto peers = m_pSystems->Sinks();
     if (id >= peers.size())
         return MMSYSERR_BADDEVICEID;

@@ -38,5 +38,6 @@ private:
     std::atomic<bool> m_bOpened{false};
     std::atomic<int> m_nOpenError{-1}; // RtMidiError::Type reported while opening
     int m_nWatchId = 0;
+    uint64_t m_nJackEpoch = 0; // the JACK client counted with the monitor
     std::unique_ptr<RtMidiIn> m_pIn; // last: destroyed first, which ends its thread's callbacks
 };

@@ -24,6 +24,8 @@ CRtMidiOutPort::~CRtMidiOutPort()
         m_pOut.reset();
     } catch (...) {
     }
+    if (m_nJackEpoch)
+        m_pSystems->Jack().ReleaseClient(m_nJackEpoch);
 }
 
 MMRESULT CRtMidiOutPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
@@ -34,6 +36,12 @@ MMRESULT CRtMidiOutPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRt
     std::unique_ptr<CRtMidiOutPort> self(
         new CRtMidiOutPort(systems, peer, deviceId, std::move(onLost)));
     try {
+        if (peer.api == RtMidi::UNIX_JACK) {
+            // Only on the live server the device was listed on.
+            self->m_nJackEpoch = systems->Jack().AcquireClient();
+            if (self->m_nJackEpoch != peer.epoch)
+                return MMSYSERR_NODRIVER;
+        }
         self->m_pOut = std::make_unique<RtMidiOut>(peer.api, CRtMidiSystems::kClientName);
         self->m_pOut->setErrorCallback(&CRtMidiOutPort::OnError, self.get());
         const unsigned count = self->m_pOut->getPortCount();

@@ -35,6 +35,7 @@ private:
     std::atomic<bool> m_bLost{false};
     std::atomic<int> m_nLastError{-1}; // RtMidiError::Type of the call in progress
     int m_nWatchId = 0;
+    uint64_t m_nJackEpoch = 0; // the JACK client counted with the monitor
     std::mutex m_mutex; // one sender at a time
     CSoundingNotes m_notes;
     std::unique_ptr<RtMidiOut> m_pOut;

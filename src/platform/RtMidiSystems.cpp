@@ -22,15 +22,19 @@ void QuietAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 
 } // namespace
 
-CRtMidiSystems::CRtMidiSystems(bool useAlsa, bool useJack) : m_bAlsa(useAlsa), m_bJack(useJack)
+CRtMidiSystems::CRtMidiSystems(bool useAlsa, bool useJack)
+    : m_bAlsa(useAlsa), m_bJack(useJack), m_pJack(CJackClientMonitor::Shared())
 {
     if (m_bAlsa)
         snd_lib_error_set_handler(&QuietAlsaMessage);
     // A port unregistered or the server gone: have the watch look at once.
-    m_jack.SetChangeCallback([this] { m_watch.Poke(); });
+    m_nJackListener = m_pJack->AddChangeListener([this] { m_watch.Poke(); });
 }
 
-CRtMidiSystems::~CRtMidiSystems() = default;
+CRtMidiSystems::~CRtMidiSystems()
+{
+    m_pJack->RemoveChangeListener(m_nJackListener);
+}
 
 bool CRtMidiSystems::AlsaSequencerPresent()
 {
@@ -89,9 +93,9 @@ std::vector<CRtMidiPeer> CRtMidiSystems::List(bool sources)
                 peers.push_back({RtMidi::LINUX_ALSA, std::move(name), sources, 0});
         }
     }
-    if (m_bJack && m_jack.Connect()) {
-        const uint64_t epoch = m_jack.Epoch();
-        for (auto& name : m_jack.MidiPorts(sources)) {
+    if (m_bJack && m_pJack->Connect()) {
+        const uint64_t epoch = m_pJack->Epoch();
+        for (auto& name : m_pJack->MidiPorts(sources)) {
             if (!IsOwnPort(name))
                 peers.push_back({RtMidi::UNIX_JACK, std::move(name), sources, epoch});
         }
@@ -140,7 +144,7 @@ void CRtMidiSystems::AlsaPortsLocked(bool sources, std::vector<std::string>& nam
 bool CRtMidiSystems::PeerAlive(const CRtMidiPeer& peer)
 {
     if (peer.api == RtMidi::UNIX_JACK)
-        return m_jack.PortAlive(peer.name, peer.epoch);
+        return m_pJack->PortAlive(peer.name, peer.epoch);
     // ALSA names end in the client and port numbers, so a peer that went and
     // came back under new numbers counts as gone too.
     std::vector<std::string> names;

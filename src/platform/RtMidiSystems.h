@@ -48,6 +48,7 @@ public:
 
     bool PeerAlive(const CRtMidiPeer& peer);
     CMidiPortWatch& Watch() { return m_watch; }
+    CJackClientMonitor& Jack() { return *m_pJack; }
 
 private:
     std::vector<CRtMidiPeer> List(bool sources);
@@ -60,6 +61,7 @@ private:
     std::unique_ptr<RtMidiOut> m_pAlsaSinks;
     bool m_bAlsaFailed = false;
     std::chrono::steady_clock::time_point m_alsaFailure;
-    CJackClientMonitor m_jack;
+    std::shared_ptr<CJackClientMonitor> m_pJack;
+    int m_nJackListener = 0;
     CMidiPortWatch m_watch; // last: its thread stops before the lists it reads go away
 };

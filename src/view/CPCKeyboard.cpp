@@ -111,6 +111,10 @@ CPCKeyboard::CPCKeyboard(CTessaroView* view)
     : QObject(view)
     , m_pView(view)
 {
+    m_SettleTimer.setSingleShot(true);
+    m_SettleTimer.setTimerType(Qt::PreciseTimer);
+    m_SettleTimer.setInterval(kReleaseSettleMs);
+    connect(&m_SettleTimer, &QTimer::timeout, this, &CPCKeyboard::EndSettledReleases);
     qApp->installEventFilter(this);
 }
 
@@ -177,10 +181,20 @@ bool CPCKeyboard::OnKeyPress(QObject* receiver, const QKeyEvent& e)
     const KeyRow row = RowForPress(e.key(), e.text(), e.modifiers());
     if (row.index < 0 || !TakesKeysFor(receiver))
         return false;
+    const auto index = static_cast<unsigned>(row.index);
+    const uint32_t key = KeyIdentity(e, row);
+    if (m_bReleasePending[index] && m_pView->m_PCKeySlots[index].m_nVirtKey == key) {
+        m_bReleasePending[index] = false;
+        // The second half of an auto-repeat pair: the key never came up.
+        if (e.timestamp() == m_nReleaseTime[index])
+            return true;
+        // Struck again: the old note ends before the new one starts.
+        EndNote(index);
+    }
     // Auto-repeat and a second key of the last slot reach the slot while it is
     // held and add nothing there; they are taken all the same, so that a
     // control never sees half of a note key.
-    m_pView->OnPCKeyNote(static_cast<unsigned>(row.index), KeyIdentity(e, row));
+    m_pView->OnPCKeyNote(index, key);
     return true;
 }
 
@@ -193,28 +207,49 @@ bool CPCKeyboard::OnKeyRelease(const QKeyEvent& e)
             return false;
         key = KeyIdentity(e, row);
     }
-    for (CMIDIPCKeySlot& slot : m_pView->m_PCKeySlots) {
+    for (unsigned i = 0; i < kSlotCount; ++i) {
+        const CMIDIPCKeySlot& slot = m_pView->m_PCKeySlots[i];
         if (!slot.IsHeld() || slot.m_nVirtKey != key)
             continue;
         // The release half of an auto-repeat pair: the key is still down.
         if (e.isAutoRepeat())
             return true;
-        const uint32_t note = slot.m_nNote;
-        slot.Reset();
-        m_pView->OnPCKeyReleased(key, note);
+        if (e.nativeScanCode() == 0) {
+            // Not from the window system: no repeat pair can follow.
+            EndNote(i);
+            return true;
+        }
+        m_bReleasePending[i] = true;
+        m_nReleaseTime[i] = e.timestamp();
+        m_SettleTimer.start();
         return true;
     }
     return false;
 }
 
+void CPCKeyboard::EndNote(unsigned index)
+{
+    m_bReleasePending[index] = false;
+    CMIDIPCKeySlot& slot = m_pView->m_PCKeySlots[index];
+    if (!slot.IsHeld())
+        return;
+    const uint32_t key = slot.m_nVirtKey;
+    const uint32_t note = slot.m_nNote;
+    slot.Reset();
+    m_pView->OnPCKeyReleased(key, note);
+}
+
+void CPCKeyboard::EndSettledReleases()
+{
+    for (unsigned i = 0; i < kSlotCount; ++i) {
+        if (m_bReleasePending[i])
+            EndNote(i);
+    }
+}
+
 void CPCKeyboard::ReleaseHeldKeys()
 {
-    for (CMIDIPCKeySlot& slot : m_pView->m_PCKeySlots) {
-        if (!slot.IsHeld())
-            continue;
-        const uint32_t key = slot.m_nVirtKey;
-        const uint32_t note = slot.m_nNote;
-        slot.Reset();
-        m_pView->OnPCKeyReleased(key, note);
-    }
+    m_SettleTimer.stop();
+    for (unsigned i = 0; i < kSlotCount; ++i)
+        EndNote(i);
 }

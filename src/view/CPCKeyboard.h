@@ -9,9 +9,16 @@
 // a key-up can go missing (the window loses the focus, a dialog opens, the
 // application is left, the program quits), every held note is also ended at
 // that moment.
+//
+// X11 sends a held key's auto-repeat as key-up and key-down pairs with one
+// time stamp, and Qt does not always see the pair coming and flag it. So a
+// key-up from the window system ends its note only when no key-down of the
+// same key with the same time stamp follows within kReleaseSettleMs.
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <array>
 #include <cstdint>
 
 class CTessaroView;
@@ -26,6 +33,9 @@ public:
     // Marks a key named by its table key code rather than by a scan code
     // (synthetic events carry none); scan codes stay below it.
     static constexpr uint32_t kTableKeyFlag = 0x10000;
+    // How long a key-up waits for the key-down of an auto-repeat pair. The
+    // pair arrives together; this only covers the two being read apart.
+    static constexpr int kReleaseSettleMs = 10;
 
     struct KeyRow {
         int index = -1;       // slot, -1 for a key that plays nothing
@@ -59,7 +69,13 @@ private:
     bool OnKeyRelease(const QKeyEvent& e);
     bool TakesKeysFor(QObject* receiver) const;
     bool IsMainWindow(QObject* o) const;
+    void EndNote(unsigned index);
+    void EndSettledReleases();
 
     CTessaroView* m_pView;
     bool m_bEnabled = true;
+    // Key-ups waiting to be confirmed, by slot, with their time stamps.
+    std::array<bool, kSlotCount> m_bReleasePending{};
+    std::array<quint64, kSlotCount> m_nReleaseTime{};
+    QTimer m_SettleTimer;
 };

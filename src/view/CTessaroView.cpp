@@ -167,6 +167,7 @@ void CTessaroView::OnInitialUpdate()
     if (!m_bUseMIDIIn && m_OutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE)
         SendStartupDefaults();
     m_pDoc->m_strLog.clear();
+    m_pendingLogLines.clear();
     m_pLogEdit->clear();
     OnUpdate(TitleUpdate);
 }
@@ -201,6 +202,7 @@ void CTessaroView::OnUpdate(int hint)
                                      QApplication::applicationName());
         break;
     case SaveLogText:
+        FlushLog();
         if (m_nViewMode == 2)
             m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
         break;
@@ -234,6 +236,7 @@ bool CTessaroView::IsFrameZoomed() const
 
 void CTessaroView::OnViewKeyboard()
 {
+    FlushLog();
     if (m_nViewMode == 2)
         m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
     m_nViewMode = 1;
@@ -252,6 +255,7 @@ void CTessaroView::OnViewKeyboard()
 
 void CTessaroView::OnViewMidiInput()
 {
+    FlushLog();
     if (m_nViewMode != 2 || m_pLogEdit->isHidden())
         SetLogTextInEdit(m_pDoc->m_strLog);
     m_nViewMode = 2;
@@ -273,6 +277,7 @@ void CTessaroView::OnViewMidiInput()
 
 void CTessaroView::OnViewHandSign()
 {
+    FlushLog();
     if (m_nViewMode == 2)
         m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
     m_nViewMode = 3;
@@ -355,6 +360,7 @@ void CTessaroView::SetLogTextInEdit(const QString& logText)
 
 QString CTessaroView::CurrentLogText() const
 {
+    const_cast<CTessaroView*>(this)->FlushLog();
     if (m_nViewMode == 2)
         return DumpLine::ToLogText(m_pLogEdit->toPlainText());
     return m_pDoc->m_strLog;
@@ -362,6 +368,7 @@ QString CTessaroView::CurrentLogText() const
 
 void CTessaroView::SetLogText(const QString& logText)
 {
+    m_pendingLogLines.clear();
     m_pDoc->m_strLog = DumpLine::ToLogText(logText);
     if (m_nViewMode == 2) {
         SetLogTextInEdit(m_pDoc->m_strLog);
@@ -374,29 +381,82 @@ void CTessaroView::AppendDumpLine(uint32_t packedMsg)
     const QString line = DumpLine::Build(packedMsg, m_nDumpAttributes, m_StartTime,
                                          m_dwStartTicks, GetTickCountMs());
     if (m_nViewMode == 2) {
-        TrimLog();
-        QTextDocument* doc = m_pLogEdit->document();
-        // The edit holds at most kLogEditLimit characters; make room by the
-        // oldest lines rather than refuse the newest one.
-        while (doc->characterCount() + line.size() > kLogEditLimit && doc->blockCount() > 1) {
-            QTextCursor c(doc);
-            c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-            c.removeSelectedText();
+        // A flood of input must not cost one edit insertion (and layout) per
+        // message: lines wait for the next turn of the event loop and go in
+        // together, trimmed by the same rule as one at a time.
+        m_pendingLogLines.append(DumpLine::ToEditText(line));
+        if (!m_bFlushQueued) {
+            m_bFlushQueued = true;
+            QMetaObject::invokeMethod(this, &CTessaroView::FlushLog, Qt::QueuedConnection);
         }
-        // Logging is not an edit the user can undo.
-        doc->setUndoRedoEnabled(false);
-        QTextCursor c = m_pLogEdit->textCursor();
-        c.insertText(DumpLine::ToEditText(line));
-        doc->setUndoRedoEnabled(true);
-        m_pLogEdit->setTextCursor(c);
     } else {
         DumpLine::TrimHiddenLog(m_pDoc->m_strLog);
         m_pDoc->m_strLog += line;
     }
 }
 
+void CTessaroView::FlushLog()
+{
+    m_bFlushQueued = false;
+    if (m_pendingLogLines.isEmpty())
+        return;
+    QStringList lines;
+    lines.swap(m_pendingLogLines);
+    QTextDocument* doc = m_pLogEdit->document();
+
+    // Each line, one at a time, would first drop the oldest kDroppedLines
+    // whenever the edit holds more than kMaxShownLines lines. Work out what
+    // that leaves of the edit and of the batch.
+    int blocks = doc->blockCount();
+    int dropFromEdit = 0;
+    int dropFromBatch = 0;
+    int keptEditLines = blocks - 1; // whole lines before the last one
+    int batchKept = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (blocks > DumpLine::kMaxShownLines) {
+            int drop = DumpLine::kDroppedLines;
+            const int fromEdit = qMin(drop, keptEditLines);
+            dropFromEdit += fromEdit;
+            keptEditLines -= fromEdit;
+            drop -= fromEdit;
+            const int fromBatch = qMin(drop, batchKept);
+            dropFromBatch += fromBatch;
+            batchKept -= fromBatch;
+            blocks -= fromEdit + fromBatch;
+        }
+        ++batchKept;
+        ++blocks;
+    }
+
+    doc->setUndoRedoEnabled(false); // logging is not an edit the user can undo
+    if (dropFromEdit > 0) {
+        QTextCursor c(doc);
+        c.setPosition(doc->findBlockByNumber(dropFromEdit).position(), QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    }
+    QString text;
+    for (int i = dropFromBatch; i < lines.size(); ++i)
+        text += lines[i];
+    // The edit holds at most kLogEditLimit characters: make room by the oldest
+    // lines rather than refuse the newest.
+    if (text.size() > kLogEditLimit)
+        text = text.right(kLogEditLimit).section(QLatin1Char('\n'), 1);
+    while (doc->characterCount() + text.size() > kLogEditLimit && doc->blockCount() > 1) {
+        QTextCursor c(doc);
+        c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    }
+    // New lines go in front of whatever stands on the last line (typed text).
+    QTextCursor c(doc->lastBlock());
+    c.insertText(text);
+    doc->setUndoRedoEnabled(true);
+    m_pLogEdit->setTextCursor(c);
+    m_pLogEdit->ensureCursorVisible();
+}
+
 void CTessaroView::TrimLog()
 {
+    FlushLog();
     QTextDocument* doc = m_pLogEdit->document();
     if (doc->blockCount() > DumpLine::kMaxShownLines) {
         doc->setUndoRedoEnabled(false);
@@ -428,6 +488,7 @@ void CTessaroView::OnEditCommand(unsigned id)
 {
     if (!LogEditHasFocus())
         return;
+    FlushLog();
     switch (id) {
     case ID_EDIT_UNDO: m_pLogEdit->undo(); break;
     case ID_EDIT_CUT: m_pLogEdit->cut(); break;

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QFont>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -63,6 +64,9 @@ public:
 
     // The log
     void AppendDumpLine(uint32_t packedMsg);
+    // Lines logged while the log shows reach the edit in one insertion per turn
+    // of the event loop; this puts any that wait there now.
+    void FlushLog();
     void TrimLog();
     void SetLogTabStops();
     // The whole log as the document would save it (CR LF line ends).
@@ -167,6 +171,8 @@ private:
     QFont m_LogFontLarge;
     QSize m_formSize;
     bool m_bShutDown = false;
+    QStringList m_pendingLogLines; // edit form (LF), oldest first
+    bool m_bFlushQueued = false;
     // Declared after m_OutDevice, which the metronome sends to: gone before it.
     std::unique_ptr<CMetronome> m_pMetronome;
     CPCKeyboard* m_pPCKeyboard = nullptr;

@@ -113,3 +113,23 @@ TEST(SingleInstance, StaleSocketOfACrashedInstanceIsCleared)
     EXPECT_EQ(another.m_proc.exitCode(), 0);
     EXPECT_EQ(next.m_proc.state(), QProcess::Running);
 }
+
+TEST(CommandLine, VersionHelpAndDeviceListNeedNoWindow)
+{
+    auto run = [](const QStringList& args, QByteArray* out) {
+        QProcess p;
+        p.start(QStringLiteral(KELVORA_EXE), args);
+        if (!p.waitForFinished(10000))
+            return -1;
+        *out = p.readAllStandardOutput();
+        return p.exitCode();
+    };
+    QByteArray out;
+    EXPECT_EQ(run({"--version"}, &out), 0);
+    EXPECT_TRUE(out.startsWith("Kelvora ")) << out.constData();
+    EXPECT_EQ(run({"--help"}, &out), 0);
+    EXPECT_TRUE(out.contains("--midi-backend")) << out.constData();
+    EXPECT_EQ(run({"--midi-backend=loopback", "--list-devices"}, &out), 0);
+    EXPECT_FALSE(out.isEmpty());
+    EXPECT_EQ(run({"--midi-backend=nonsense"}, &out), 2);
+}

@@ -4,6 +4,11 @@
 
 #include "dialogs/CSelectMIDIInDeviceDlg.h"
 #include "dialogs/CSelectMIDIOutDeviceDlg.h"
+#include "dialogs/DeviceSelection.h"
+#include "midi/MIDIInDevice.h"
+#include "midi/MIDIOutDevice.h"
+#include "platform/Profile.h"
+#include "support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,6 +74,9 @@ TEST_F(DeviceSelectionTest, InputListNamesDevicesAndEndsWithEmptyEntry)
     EXPECT_EQ(dlg.m_ctlDescription->text(), "");
     dlg.m_ctlDeviceList->setCurrentIndex(2);
     EXPECT_EQ(dlg.m_ctlDescription->text(), "");
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
 }
 
 TEST_F(DeviceSelectionTest, InputOpensOnStoredDeviceOrFirst)
@@ -79,21 +87,6 @@ TEST_F(DeviceSelectionTest, InputOpensOnStoredDeviceOrFirst)
         dlg.show();
         EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), expected) << stored;
     }
-}
-
-TEST_F(DeviceSelectionTest, InputOkGivesIndexOrNoDeviceForEmptyEntry)
-{
-    CSelectMIDIInDeviceDlg dlg;
-    dlg.show();
-    dlg.m_ctlDeviceList->setCurrentIndex(1);
-    Click(dlg, IDOK);
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.m_nDeviceID, 1u);
-
-    dlg.show();
-    dlg.m_ctlDeviceList->setCurrentIndex(2);
-    Click(dlg, IDOK);
-    EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
 }
 
 TEST_F(DeviceSelectionTest, InputWithoutDevicesHasOnlyTheEmptyEntry)
@@ -152,29 +145,79 @@ TEST_F(DeviceSelectionTest, OutputMapperBoxTogglesListAndDescription)
     EXPECT_EQ(dlg.m_nDeviceID, 1u);
 }
 
-TEST_F(DeviceSelectionTest, OutputOkResults)
+TEST_F(DeviceSelectionTest, OutputEmptyEntryChoosesNoDevice)
 {
-    {
-        CSelectMIDIOutDeviceDlg dlg;
-        dlg.m_nDeviceID = 1;
-        dlg.show();
+    // Not an id beyond the last device, which a device plugged in later would get.
+    CSelectMIDIOutDeviceDlg dlg;
+    dlg.m_nDeviceID = 0;
+    dlg.show();
+    dlg.m_ctlDeviceList->setCurrentIndex(2);
+    EXPECT_EQ(dlg.m_ctlDescription->text(), "");
+    Click(dlg, IDOK);
+    EXPECT_EQ(dlg.m_bUseMapper, 0);
+    EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
+}
+
+// Runs `drive` on the modal dialog of type T that is up next.
+template <class T, class F>
+void WhenDialogRuns(F drive)
+{
+    QTimer::singleShot(0, [drive] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dlg = qobject_cast<T*>(modal)) {
+            drive(*dlg);
+        } else {
+            ADD_FAILURE() << "not the expected dialog";
+            if (modal)
+                modal->close();
+        }
+    });
+}
+
+TEST_F(DeviceSelectionTest, SelectDeviceRunsTheDialogs)
+{
+    const auto oldIn = CMIDIInDevice::s_pfnRunSelectDialog;
+    const auto oldOut = CMIDIOutDevice::s_pfnRunSelectDialog;
+    InstallDeviceSelectionDialogs();
+    kvtest::ClearProfile();
+
+    CMIDIInDevice in;
+    WhenDialogRuns<CSelectMIDIInDeviceDlg>([](CSelectMIDIInDeviceDlg& dlg) {
+        dlg.m_ctlDeviceList->setCurrentIndex(1);
+        Click(dlg, IDOK);
+    });
+    EXPECT_EQ(in.SelectDevice(true), 1u);
+    EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", -100), 1);
+
+    CMIDIOutDevice out;
+    out.SetDeviceID(MIDI_MAPPER);
+    WhenDialogRuns<CSelectMIDIOutDeviceDlg>([](CSelectMIDIOutDeviceDlg& dlg) {
+        EXPECT_TRUE(dlg.m_ctlUseMapper->isChecked());
+        Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
+        dlg.m_ctlDeviceList->setCurrentIndex(1);
+        Click(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(out.SelectDevice(true), MIDI_MAPPER);
+
+    WhenDialogRuns<CSelectMIDIOutDeviceDlg>([](CSelectMIDIOutDeviceDlg& dlg) {
+        Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
+        dlg.m_ctlDeviceList->setCurrentIndex(1);
+        Click(dlg, IDOK);
+    });
+    EXPECT_EQ(out.SelectDevice(true), 1u);
+    EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", -100), 1);
+
+    // Setting the box last chooses the mapper, whatever the list shows.
+    WhenDialogRuns<CSelectMIDIOutDeviceDlg>([](CSelectMIDIOutDeviceDlg& dlg) {
         EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 1);
         Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
         Click(dlg, IDOK);
-        EXPECT_EQ(dlg.m_bUseMapper, 1);
-        EXPECT_EQ(dlg.m_nDeviceID, MIDI_MAPPER);
-    }
-    {
-        // The empty entry chooses no device (not an id beyond the last one).
-        CSelectMIDIOutDeviceDlg dlg;
-        dlg.m_nDeviceID = 0;
-        dlg.show();
-        dlg.m_ctlDeviceList->setCurrentIndex(2);
-        EXPECT_EQ(dlg.m_ctlDescription->text(), "");
-        Click(dlg, IDOK);
-        EXPECT_EQ(dlg.m_bUseMapper, 0);
-        EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
-    }
+    });
+    EXPECT_EQ(out.SelectDevice(true), MIDI_MAPPER);
+    EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", -100), -1);
+
+    CMIDIInDevice::s_pfnRunSelectDialog = oldIn;
+    CMIDIOutDevice::s_pfnRunSelectDialog = oldOut;
 }
 
 } // namespace

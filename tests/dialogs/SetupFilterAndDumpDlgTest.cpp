@@ -28,38 +28,33 @@ bool Checked(CDialog& dlg, int id)
 TEST(SetupMIDIFilterDlg, FlagsRoundTrip)
 {
     Filter dlg;
-    dlg.m_bFilterSysRealTime = 1;
-    dlg.m_bFilterPitchBend = 0;
-    dlg.m_bFilterCtrlChange = 1;
-    dlg.m_bFilterChanPressure = 0;
-    dlg.m_bFilterKeyPressure = 0;
-    dlg.m_bFilterActiveSensing = 1;
+    struct Box {
+        int id;
+        const char* text;
+        int* flag;
+        int value;
+    };
+    const Box boxes[] = {
+        {Filter::IDC_SYS_REAL_TIME, "&System Real Time", &dlg.m_bFilterSysRealTime, 1},
+        {Filter::IDC_PITCH_BEND, "&Pitch Bend", &dlg.m_bFilterPitchBend, 0},
+        {Filter::IDC_CTRL_CHANGE, "Con&trol Change", &dlg.m_bFilterCtrlChange, 1},
+        {Filter::IDC_CHAN_PRESSURE, "&Channel Pressure", &dlg.m_bFilterChanPressure, 0},
+        {Filter::IDC_KEY_PRESSURE, "&Key Pressure", &dlg.m_bFilterKeyPressure, 0},
+        {Filter::IDC_ACTIVE_SENSING, "&Active Sensing", &dlg.m_bFilterActiveSensing, 1},
+    };
+    for (const Box& b : boxes)
+        *b.flag = b.value;
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Setup MIDI Filter");
-
-    const std::pair<int, const char*> boxes[] = {
-        {Filter::IDC_SYS_REAL_TIME, "&System Real Time"}, {Filter::IDC_PITCH_BEND, "&Pitch Bend"},
-        {Filter::IDC_CTRL_CHANGE, "Con&trol Change"}, {Filter::IDC_CHAN_PRESSURE, "&Channel Pressure"},
-        {Filter::IDC_KEY_PRESSURE, "&Key Pressure"}, {Filter::IDC_ACTIVE_SENSING, "&Active Sensing"}};
-    for (auto [id, text] : boxes)
-        EXPECT_EQ(dlg.GetDlgItem<QAbstractButton>(id)->text(), text);
-    EXPECT_TRUE(Checked(dlg, Filter::IDC_SYS_REAL_TIME));
-    EXPECT_FALSE(Checked(dlg, Filter::IDC_PITCH_BEND));
-    EXPECT_TRUE(Checked(dlg, Filter::IDC_CTRL_CHANGE));
-    EXPECT_FALSE(Checked(dlg, Filter::IDC_CHAN_PRESSURE));
-    EXPECT_FALSE(Checked(dlg, Filter::IDC_KEY_PRESSURE));
-    EXPECT_TRUE(Checked(dlg, Filter::IDC_ACTIVE_SENSING));
-
-    for (auto [id, text] : boxes)
-        Click(dlg, id);
+    for (const Box& b : boxes) {
+        EXPECT_EQ(dlg.GetDlgItem<QAbstractButton>(b.id)->text(), b.text);
+        EXPECT_EQ(Checked(dlg, b.id), b.value == 1) << b.text;
+        Click(dlg, b.id);
+    }
     Click(dlg, IDOK);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.m_bFilterSysRealTime, 0);
-    EXPECT_EQ(dlg.m_bFilterPitchBend, 1);
-    EXPECT_EQ(dlg.m_bFilterCtrlChange, 0);
-    EXPECT_EQ(dlg.m_bFilterChanPressure, 1);
-    EXPECT_EQ(dlg.m_bFilterKeyPressure, 1);
-    EXPECT_EQ(dlg.m_bFilterActiveSensing, 0);
+    for (const Box& b : boxes)
+        EXPECT_EQ(*b.flag, 1 - b.value) << b.text;
 }
 
 TEST(SetupMIDIFilterDlg, CancelKeepsTheFlags)

@@ -126,11 +126,9 @@ TEST_F(SetupMIDIOutputTest, UseMidiInDisablesChannelAndVelocityOnly)
 
 TEST_F(SetupMIDIOutputTest, OkReturnsTheValues)
 {
-    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
-    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
-    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
     TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "16");
     TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, "127");
+    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
     PatchList()->setCurrentIndex(88);
     Click(m_dlg, IDOK);
     EXPECT_EQ(m_dlg.result(), QDialog::Accepted);

@@ -6,6 +6,7 @@
 #include "res/ResourceIds.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
@@ -121,4 +122,33 @@ TEST_F(ViewFixture, PercussionChannelSetupHasNoProgramChange)
     m_pMidi->ClearSent();
     m_pView->SendChannelSetup(2, -1); // no patch: no program change either
     EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), (std::vector<uint32_t>{0x007F07B2, 0x00400AB2}));
+}
+
+TEST_F(ViewFixture, SelectingDevicesReopensThePorts)
+{
+    Start(2, 2);
+    AnswerNextDialog([](CDialog* d) { d->GetDlgItem<QComboBox>(1016)->setCurrentIndex(1); }, true);
+    Command(ID_MIDI_SELECT_INPUT);
+    EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 1u);
+    EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", 0), 1);
+
+    // The empty entry closes the input.
+    AnswerNextDialog([](CDialog* d) { d->GetDlgItem<QComboBox>(1016)->setCurrentIndex(2); }, true);
+    Command(ID_MIDI_SELECT_INPUT);
+    EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
+    EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", 0), -100);
+
+    // Output: from the synthesizer to device 1, then back with the mapper box.
+    AnswerNextDialog(
+        [](CDialog* d) {
+            Click(d, 1051); // clear "Use MIDI Mapper"
+            d->GetDlgItem<QComboBox>(1016)->setCurrentIndex(1);
+        },
+        true);
+    Command(ID_MIDI_SELECT_OUTPUT);
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), 1u);
+    AnswerNextDialog([](CDialog* d) { Click(d, 1051); }, true);
+    Command(ID_MIDI_SELECT_OUTPUT);
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
+    EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", 0), -1);
 }

@@ -18,8 +18,9 @@ namespace {
 
 constexpr uint32_t kNoteOn60 = 0x00643C90;
 
-int DumpLines(const CTessaroView* v)
+int DumpLines(CTessaroView* v)
 {
+    v->FlushLog();
     // The edit's last line is the empty one after the newest entry.
     return v->m_pLogEdit->document()->blockCount() - 1;
 }
@@ -161,11 +162,13 @@ TEST_F(ViewFixture, LinesGoInFrontOfTextTypedOnTheLastLine)
     Start();
     Command(ID_VIEW_MIDI_INPUT);
     m_pView->AppendDumpLine(kNoteOn60);
+    m_pView->FlushLog();
     QTextCursor c = m_pView->m_pLogEdit->textCursor();
     c.movePosition(QTextCursor::End);
     c.insertText("note to self");
     m_pView->m_pLogEdit->setTextCursor(c);
     m_pView->AppendDumpLine(0x00003C80);
+    m_pView->FlushLog();
     const QStringList lines = m_pView->m_pLogEdit->toPlainText().split('\n');
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[1].endsWith("[Note Off] Ch 01  60 0"));
@@ -209,6 +212,7 @@ TEST_F(ViewFixture, IncomingMessagesAreRechannelledAndFiltered)
     m_pView->OnMidiData(kNoteOn60);
     m_pView->OnMidiData(0x000000FE);
     EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), (std::vector<uint32_t>{kNoteOn60, 0x000000FE}));
+    m_pView->FlushLog();
     EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().contains("Active Sensing"));
 }
 
@@ -300,4 +304,26 @@ TEST_F(ViewFixture, MaximisedLogUsesTheLargeFont)
     Command(ID_VIEW_MIDI_INPUT);
     EXPECT_EQ(m_pView->m_pLogEdit->font().pointSize(), 24);
     m_pFrame->showNormal();
+}
+
+TEST_F(ViewFixture, BatchedLinesAreTrimmedAsIfAddedOneByOne)
+{
+    Start();
+    Command(ID_VIEW_MIDI_INPUT);
+    m_pView->m_nDumpAttributes = 0;
+    // 250 in the edit, then 260 at once: one by one, the 51st would drop 99
+    // (edit lines), the 150th another 99, the 249th another 99 (from the batch).
+    for (int i = 0; i < 250; ++i)
+        m_pView->AppendDumpLine(0x00000090u | (uint32_t(i % 128) << 8));
+    EXPECT_EQ(DumpLines(m_pView), 250);
+    for (int i = 0; i < 260; ++i)
+        m_pView->AppendDumpLine(0x000000B0u | (uint32_t(i % 100) << 8) | (uint32_t(i / 100) << 16));
+    int n = 250;
+    for (int i = 0; i < 260; ++i) {
+        if (n + 1 > 300)
+            n -= 99;
+        ++n;
+    }
+    EXPECT_EQ(DumpLines(m_pView), n);
+    EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().endsWith("[Control Change] Ch 01  59 2\n"));
 }

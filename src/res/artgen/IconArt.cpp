@@ -53,20 +53,84 @@ QImage AppIcon(int size)
                          bottom - top - 2 * gap),
                    Qt::white);
     const int blackWidth = std::max(2, (keyX(1) - keyX(0)) / 2);
-    const int blackBottom = top + (bottom - top) * 3 / 5;
+    const int blackBottom = top + (bottom - top) / 2;
     for (int i = 1; i < whiteKeys; ++i)
         p.fillRect(QRect(keyX(i) - blackWidth / 2 + gap / 2, top, blackWidth, blackBottom - top), QColor(kIconKeyGap));
     const double dotX = (keyX(1) + keyX(2) + gap) / 2.0;
     const double dotY = (blackBottom + bottom - gap) / 2.0;
     p.setBrush(QColor(kIconDot));
-    p.drawEllipse(QPointF(dotX, dotY), s * 0.07, s * 0.07);
+    p.drawEllipse(QPointF(dotX, dotY), s * 0.06, s * 0.06);
 
     // An eighth note: head, stem and flag.
-    p.setBrush(QColor(kIconNote));
-    QTransform head;
-    head.translate(s * 0.36, s * 0.40);
-    head.rotate(-22);
-    p.drawPath(head.map(Circle(QPointF(0, 0), 1).translated(0, 0)).translated(0, 0) * QTransform::fromScale(1, 1));
+    const QColor note(kIconNote);
+    const double rx = s * 0.105, ry = s * 0.078;
+    const QPointF headAt(s * 0.40, s * 0.40);
+    QPainterPath headPath;
+    headPath.addEllipse(QPointF(0, 0), rx, ry);
+    QTransform tilt;
+    tilt.translate(headAt.x(), headAt.y());
+    tilt.rotate(-22);
+    p.fillPath(tilt.map(headPath), note);
+    const double stemWidth = std::max(1.25, s / 14);
+    const double stemRight = headAt.x() + rx * 0.95;
+    const double stemTop = s * 0.10;
+    p.fillRect(QRectF(stemRight - stemWidth, stemTop, stemWidth, headAt.y() - stemTop), note);
+    QPainterPath flag;
+    flag.moveTo(stemRight - 0.1, stemTop);
+    flag.cubicTo(stemRight + s * 0.04, stemTop + s * 0.08, stemRight + s * 0.20, stemTop + s * 0.10,
+                 stemRight + s * 0.13, stemTop + s * 0.27);
+    flag.cubicTo(stemRight + s * 0.14, stemTop + s * 0.16, stemRight + s * 0.04, stemTop + s * 0.15,
+                 stemRight - 0.1, stemTop + s * 0.14);
+    flag.closeSubpath();
+    p.fillPath(flag, note);
+    p.end();
+    return canvas.Resolve();
+}
+
+// The arrow, in units of the 32-pixel pointer, tip at the origin.
+const QPointF kArrow[] = {
+    { 0, 0 }, { 0, 26 }, { 6.2, 20.2 }, { 10.4, 29.6 }, { 15.6, 27.4 }, { 11.4, 18.2 }, { 19.6, 18.2 },
+};
+
+// The arrow's outline moved inwards by inset: each edge shifted along its
+// inner normal, corners where the shifted edges meet.
+QPolygonF Inset(double inset)
+{
+    const int n = int(std::size(kArrow));
+    double area = 0;
+    for (int i = 0; i < n; ++i)
+        area += kArrow[i].x() * kArrow[(i + 1) % n].y() - kArrow[(i + 1) % n].x() * kArrow[i].y();
+    const double inward = area > 0 ? 1 : -1; // y points down
+    auto shifted = [&](int i, QPointF& a, QPointF& d) {
+        a = kArrow[i];
+        d = kArrow[(i + 1) % n] - a;
+        const double len = std::hypot(d.x(), d.y());
+        a += QPointF(-d.y(), d.x()) / len * (inset * inward);
+    };
+    QPolygonF out;
+    for (int i = 0; i < n; ++i) {
+        QPointF a1, d1, a2, d2;
+        shifted((i + n - 1) % n, a1, d1);
+        shifted(i, a2, d2);
+        const double den = d1.x() * d2.y() - d1.y() * d2.x();
+        const double t = ((a2.x() - a1.x()) * d2.y() - (a2.y() - a1.y()) * d2.x()) / den;
+        out << a1 + d1 * t;
+    }
+    return out;
+}
+
+// A bold white arrow with a black outline; its hot spot is the tip, pixel
+// (0, 0) at both sizes.
+QImage LargeArrow(int size)
+{
+    SuperCanvas canvas(size, size, size / 32.0, 0);
+    QPainter p;
+    canvas.Begin(p);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    p.drawPolygon(QPolygonF(std::begin(kArrow), std::end(kArrow)).constData(), int(std::size(kArrow)));
+    p.setBrush(Qt::white);
+    p.drawPolygon(Inset(2.0));
     p.end();
     return canvas.Resolve();
 }
@@ -75,7 +139,16 @@ QImage AppIcon(int size)
 
 std::vector<ArtFile> MakeIconArt()
 {
-    return {};
+    std::vector<ArtFile> files;
+    std::vector<QImage> icons;
+    for (int size : { 16, 32, 64 }) {
+        icons.push_back(AppIcon(size));
+        files.push_back({ QStringLiteral("kelvora-%1.png").arg(size), EncodePng(icons.back()) });
+    }
+    files.push_back({ QStringLiteral("kelvora.ico"), EncodeIco(icons) });
+    for (int size : { 32, 64 })
+        files.push_back({ QStringLiteral("178-%1.png").arg(size), EncodePng(LargeArrow(size)) });
+    return files;
 }
 
 } // namespace artgen

@@ -1,0 +1,179 @@
+// CDibPicture: loading by id, drawing 1:1 and stretched, the pixmap for a
+// label, and what an empty picture does.
+#include "gfx/CDibPicture.h"
+
+#include "gfx/BmpBuilder.h"
+#include "gfx/CDib.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace bmptest;
+
+namespace {
+
+constexpr QRgb kUntouched = 0xFF123456;
+
+// 4 x 3, every pixel its own colour.
+QByteArray SmallPicture()
+{
+    BmpSpec s;
+    s.width = 4;
+    s.height = 3;
+    s.bitCount = 24;
+    s.pixel = [](int x, int y) { return uint32_t(40 + 50 * x) << 16 | uint32_t(30 + 60 * y) << 8 | 99u; };
+    return MakeBmp(s);
+}
+
+QRgb SmallPixel(int x, int y)
+{
+    return qRgb(40 + 50 * x, 30 + 60 * y, 99);
+}
+
+QImage Target()
+{
+    QImage image(20, 16, QImage::Format_RGB32);
+    image.fill(kUntouched);
+    return image;
+}
+
+void DrawInto(QImage& target, const CDibPicture& picture, const QRect& dest, const QRect& source)
+{
+    QPainter dc(&target);
+    picture.Draw(dc, dest, source);
+}
+
+// Counts pixels outside r that were painted.
+int PaintedOutside(const QImage& image, const QRect& r)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += !r.contains(x, y) && image.pixel(x, y) != kUntouched;
+    return n;
+}
+
+TEST(DibPicture, LoadsProgramBitmapsAndForgetsOnFailure)
+{
+    CDibPicture picture;
+    EXPECT_TRUE(picture.IsEmpty());
+    EXPECT_EQ(picture.GetSize(), QSize(0, 0));
+    ASSERT_TRUE(picture.LoadBitmap(301u));
+    EXPECT_EQ(picture.GetSize(), QSize(174, 124));
+    ASSERT_TRUE(picture.LoadBitmap(307u)); // reloading switches scale
+    EXPECT_EQ(picture.GetSize(), QSize(348, 248));
+    // An id that is no bitmap of ours: false, and the old picture is gone.
+    EXPECT_FALSE(picture.LoadBitmap(4242u));
+    EXPECT_TRUE(picture.IsEmpty());
+    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
+    EXPECT_FALSE(picture.LoadBitmap(SmallPicture().left(60)));
+    EXPECT_TRUE(picture.IsEmpty());
+    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
+    EXPECT_TRUE(picture.Free());
+    EXPECT_TRUE(picture.IsEmpty());
+}
+
+TEST(DibPicture, DrawsOneToOneAtItsOwnSize)
+{
+    CDibPicture picture;
+    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
+    QImage target = Target();
+    const QRect dest(5, 7, 4, 3);
+    DrawInto(target, picture, dest, dest);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(target.pixel(5 + x, 7 + y), SmallPixel(x, y)) << x << "," << y;
+    EXPECT_EQ(PaintedOutside(target, dest), 0);
+
+    // Only the source's size is copied, from the picture's own corner,
+    // wherever the source rectangle lies.
+    target = Target();
+    DrawInto(target, picture, dest, QRect(100, 100, 2, 1));
+    EXPECT_EQ(target.pixel(5, 7), SmallPixel(0, 0));
+    EXPECT_EQ(target.pixel(6, 7), SmallPixel(1, 0));
+    EXPECT_EQ(PaintedOutside(target, QRect(5, 7, 2, 1)), 0);
+
+    // A source larger than the picture copies no more than the picture.
+    target = Target();
+    DrawInto(target, picture, dest, QRect(0, 0, 12, 12));
+    EXPECT_EQ(PaintedOutside(target, dest), 0);
+}
+
+TEST(DibPicture, StretchesWhenTheRectangleDiffers)
+{
+    CDibPicture picture;
+    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
+
+    // One pixel wider: the whole picture is stretched to fill it.
+    QImage target = Target();
+    const QRect wider(2, 2, 5, 3);
+    DrawInto(target, picture, wider, wider);
+    EXPECT_EQ(PaintedOutside(target, wider), 0);
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(target.pixel(2, 2 + y), SmallPixel(0, y));
+        EXPECT_EQ(target.pixel(6, 2 + y), SmallPixel(3, y)); // the last column reaches the edge
+        for (int x = 0; x < 5; ++x)
+            EXPECT_NE(target.pixel(2 + x, 2 + y), kUntouched);
+    }
+
+    // Twice the size, every picture pixel becomes 2 x 2.
+    target = Target();
+    const QRect doubled(1, 1, 8, 6);
+    DrawInto(target, picture, doubled, doubled);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(target.pixel(1 + x, 1 + y), SmallPixel(x / 2, y / 2)) << x << "," << y;
+
+    // Stretched, then only source's size of the result reaches the target.
+    target = Target();
+    DrawInto(target, picture, doubled, QRect(0, 0, 3, 2));
+    EXPECT_EQ(PaintedOutside(target, QRect(1, 1, 3, 2)), 0);
+    EXPECT_EQ(target.pixel(3, 2), SmallPixel(1, 0));
+}
+
+TEST(DibPicture, EmptyPictureDrawsAndAnswersNothing)
+{
+    CDibPicture picture;
+    QImage target = Target();
+    DrawInto(target, picture, QRect(0, 0, 20, 16), QRect(0, 0, 20, 16));
+    EXPECT_EQ(PaintedOutside(target, QRect()), 0);
+    EXPECT_TRUE(picture.GetBitmapHandle().isNull());
+    EXPECT_EQ(picture.GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(picture.GetNearestIndex(qRgb(0, 0, 0)), 0);
+
+    // Degenerate rectangles draw nothing either.
+    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
+    DrawInto(target, picture, QRect(3, 3, 0, 5), QRect(0, 0, 4, 3));
+    DrawInto(target, picture, QRect(3, 3, 4, 3), QRect(0, 0, 0, 0));
+    DrawInto(target, picture, QRect(3, 3, -4, 3), QRect(0, 0, 4, 3));
+    EXPECT_EQ(PaintedOutside(target, QRect()), 0);
+}
+
+TEST(DibPicture, BitmapHandleForALabel)
+{
+    CDibPicture picture;
+    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
+    const QImage colour = picture.GetBitmapHandle().toImage();
+    ASSERT_EQ(colour.size(), QSize(4, 3));
+    EXPECT_EQ(colour.pixel(3, 2), SmallPixel(3, 2));
+
+    // A 1-bit picture comes out black for index 0 and white for index 1,
+    // whatever two colours its table holds.
+    BmpSpec mono;
+    mono.width = 3;
+    mono.bitCount = 1;
+    mono.table = { qRgb(0, 160, 0), qRgb(0, 0, 160) };
+    mono.pixel = [](int x, int) { return uint32_t(x == 1); };
+    ASSERT_TRUE(picture.LoadBitmap(MakeBmp(mono)));
+    const QImage bw = picture.GetBitmapHandle().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(bw.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(bw.pixel(1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(bw.pixel(2, 0), qRgb(0, 0, 0));
+    QRgb first = 0, second = 0;
+    ASSERT_TRUE(picture.GetDib()->GetMonoColors(first, second));
+    EXPECT_EQ(first, qRgb(0, 160, 0));
+    EXPECT_EQ(second, qRgb(0, 0, 160));
+}
+
+} // namespace

@@ -1,0 +1,299 @@
+// Our ports against a real JACK server (dummy driver) and real peers: the bytes
+// that leave, the events that arrive, and peers or the server going away.
+#include "JackTestClient.h"
+#include "JackTestServer.h"
+
+#include "../midi/MidiTestReceiver.h"
+#include "midi/MIDICaps.h"
+#include "midi/MIDIInDevice.h"
+#include "midi/MIDIOutDevice.h"
+#include "platform/BuiltinSynth.h"
+#include "platform/RtMidiBackend.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+uint32_t InputIndexOf(const QString& name)
+{
+    const unsigned count = MidiSystem::Backend().InputCount();
+    for (unsigned i = 0; i < count; ++i) {
+        CMIDIInCaps caps(i);
+        if (caps.Query() == MMSYSERR_NOERROR && caps.szPname == name)
+            return i;
+    }
+    return MIDI_NO_DEVICE;
+}
+
+uint32_t OutputIndexOf(const QString& name)
+{
+    const unsigned count = MidiSystem::Backend().OutputCount();
+    for (unsigned i = 0; i < count; ++i) {
+        CMIDIOutCaps caps(i);
+        if (caps.Query() == MMSYSERR_NOERROR && caps.szPname == name)
+            return i;
+    }
+    return MIDI_NO_DEVICE;
+}
+
+// The bytes jack_midi_dump printed, one entry per event ("90 3c 64").
+QStringList DumpedEvents(QProcess* dump, QString& buffer)
+{
+    buffer += QString::fromLocal8Bit(dump->readAllStandardOutput());
+    QStringList events;
+    static const QRegularExpression line(R"(^\s*\d+:\s+((?:[0-9a-f]{2} ?)+)\s)");
+    for (const QString& text : buffer.split('\n')) {
+        const auto match = line.match(text + ' ');
+        if (match.hasMatch())
+            events << match.captured(1).trimmed();
+    }
+    return events;
+}
+
+class JackMidiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!JackTestServer::Available())
+            return;
+        s_server = new JackTestServer;
+        if (!s_server->Start()) {
+            ADD_FAILURE() << "jackd did not start:\n" << qPrintable(s_server->Log());
+            delete s_server;
+            s_server = nullptr;
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+        MidiSystem::Install(nullptr);
+    }
+
+    void SetUp() override
+    {
+        if (!s_server)
+            GTEST_SKIP() << "jackd is not available";
+        auto synth = std::make_shared<CBuiltinSynth>();
+        synth->SetOffline(true);
+        MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synth));
+    }
+
+    static JackTestServer* s_server;
+};
+
+JackTestServer* JackMidiTest::s_server = nullptr;
+
+TEST_F(JackMidiTest, OutputBytesReachJackMidiDumpExactly)
+{
+    QProcess* dump = s_server->StartClient("jack_midi_dump", {"kvdump"});
+    ASSERT_TRUE(dump);
+    ASSERT_TRUE(s_server->WaitForPort("kvdump:input"));
+
+    const uint32_t id = OutputIndexOf("kvdump:input");
+    ASSERT_NE(id, MIDI_NO_DEVICE) << qPrintable(MidiSystem::DescribeDevices());
+    CMIDIOutDevice out;
+    out.SetDeviceID(id);
+    ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
+    // Our own port is connected but never offered as a device.
+    EXPECT_EQ(s_server->Ports().filter(QRegularExpression("^Kelvora.*:MIDI Out$")).size(), 1)
+        << qPrintable(s_server->Ports().join(' '));
+    EXPECT_FALSE(MidiSystem::DescribeDevices().contains("Kelvora:")) << qPrintable(MidiSystem::DescribeDevices());
+
+    for (uint32_t msg : {0x00643C90u, 0x00400BB0u, 0x000005C0u, 0x004000E0u, 0x000000F8u,
+                         0x000301F2u, 0x00503F91u})
+        EXPECT_EQ(out.SendShortMsg(msg), MMSYSERR_NOERROR);
+    EXPECT_EQ(out.SendShortMsg(0x000000F0u), MMSYSERR_INVALPARAM); // never on the wire
+    EXPECT_EQ(out.Close(), MMSYSERR_NOERROR); // ends the two held notes
+
+    const QStringList expected{"90 3c 64", "b0 0b 40", "c0 05", "e0 00 40", "f8",
+                               "f2 01 03", "91 3f 50", "80 3c 00", "81 3f 00"};
+    QString buffer;
+    QStringList events;
+    kvtest::WaitFor([&] {
+        dump->waitForReadyRead(20);
+        events = DumpedEvents(dump, buffer);
+        return events.size() >= expected.size();
+    }, 5000);
+    QThread::msleep(100); // nothing more may follow
+    events = DumpedEvents(dump, buffer);
+    EXPECT_EQ(events, expected) << qPrintable(buffer);
+}
+
+TEST_F(JackMidiTest, InputFromAJackPeerArrivesInOrderWithoutJunk)
+{
+    JackTestClient peer("kvfeed");
+    ASSERT_TRUE(peer.Ok());
+    const uint32_t id = InputIndexOf(QString::fromStdString(peer.OutPort()));
+    ASSERT_NE(id, MIDI_NO_DEVICE) << qPrintable(MidiSystem::DescribeDevices());
+
+    MidiTestReceiver view;
+    CMIDIInDevice in;
+    in.SetDeviceID(id);
+    ASSERT_EQ(in.Open(&view), MMSYSERR_NOERROR);
+
+    std::vector<uint32_t> expected;
+    for (uint32_t n = 0; n < 2000; ++n) {
+        const uint8_t key = n & 0x7F, vel = (n >> 7) & 0x7F;
+        ASSERT_TRUE(peer.Send({0x90, key, vel}));
+        expected.push_back(0x90u | key << 8 | vel << 16);
+        if (n % 250 == 0) {
+            // What a sloppy or hostile peer might send: all of it is dropped...
+            peer.Send({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}); // system exclusive
+            peer.Send({0x90, 0x3C, 0x64, 0x80, 0x3C, 0x00}); // two messages in one event
+            peer.Send({0x90, 0x3C});                         // cut short
+            peer.Send({0x3C, 0x64});                         // running status / stray data
+            peer.Send({0xF7});
+            peer.Send({0xB0, 0x07, 0xFF});                   // data byte with the top bit
+            // ...but clock and active sensing are kept for the filter to judge.
+            peer.Send({0xF8});
+            peer.Send({0xFE});
+            expected.push_back(0xF8);
+            expected.push_back(0xFE);
+        }
+    }
+    ASSERT_TRUE(kvtest::WaitFor([&] { return view.messages.size() >= expected.size(); }, 10000))
+        << view.messages.size() << " of " << expected.size();
+    QThread::msleep(50);
+    kvtest::Drain();
+    EXPECT_EQ(view.messages, expected);
+    EXPECT_EQ(in.Close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(JackMidiTest, SynthesizerPlaysThroughJackAudio)
+{
+    auto synth = std::make_shared<CBuiltinSynth>();
+    std::unique_ptr<IMidiOutPort> port;
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+    // No PulseAudio on the test machine: JACK is the first driver that works.
+    EXPECT_TRUE(synth->AudioRunning());
+    EXPECT_FALSE(synth->AudioDriverName().isEmpty());
+    if (synth->AudioDriverName() == "jack") {
+        EXPECT_TRUE(s_server->WaitForPort("Kelvora Synthesizer:left"));
+    }
+    EXPECT_EQ(port->ShortMsg(0x00643C90), MMSYSERR_NOERROR);
+    port.reset();
+    EXPECT_FALSE(synth->AudioRunning());
+    // Reopening keeps the loaded SoundFont: only the audio output restarts.
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+    RecordProperty("reopen_ms", static_cast<int>(timer.elapsed()));
+}
+
+// Its own server: a client killed in the middle of a cycle upsets a
+// non-realtime jackd for a few seconds.
+TEST(JackPeerTest, PeersKilledMidStreamLeaveTheDevicesClosed)
+{
+    if (!JackTestServer::Available())
+        GTEST_SKIP() << "jackd is not available";
+    JackTestServer server;
+    ASSERT_TRUE(server.Start()) << qPrintable(server.Log());
+    JackTestServer* s_server = &server;
+    auto synth = std::make_shared<CBuiltinSynth>();
+    synth->SetOffline(true);
+    MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synth));
+
+    QProcess* seq = s_server->StartClient("jack_midiseq", {"kvseq", "4800", "0", "60", "2400"});
+    QProcess* sink = s_server->StartClient("jack_midi_dump", {"kvsink"});
+    ASSERT_TRUE(seq && sink);
+    ASSERT_TRUE(s_server->WaitForPort("kvseq:out"));
+    ASSERT_TRUE(s_server->WaitForPort("kvsink:input"));
+
+    MidiTestReceiver view;
+    CMIDIInDevice in;
+    in.SetDeviceID(InputIndexOf("kvseq:out"));
+    ASSERT_EQ(in.Open(&view), MMSYSERR_NOERROR);
+    CMIDIOutDevice out;
+    out.SetDeviceID(OutputIndexOf("kvsink:input"));
+    ASSERT_EQ(out.Open(&view), MMSYSERR_NOERROR);
+    ASSERT_TRUE(kvtest::WaitFor([&] { return view.messages.size() >= 4; }));
+
+    std::atomic<bool> stop{false};
+    std::thread metronome([&] {
+        while (!stop) {
+            out.SendShortMsg(0x00643C99);
+            out.SendShortMsg(0x00003C89);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    JackTestServer::Kill(seq);
+    JackTestServer::Kill(sink);
+    const bool closed = kvtest::WaitFor(
+        [&] { return !in.IsOpen() && !out.GetHandle() && view.lostEvents == 2; }, 5000);
+    stop = true;
+    metronome.join();
+    ASSERT_TRUE(closed) << in.IsOpen() << out.GetHandle() << view.lostEvents;
+
+    // Still sane: the choice is kept, the devices are gone, sends are refused.
+    EXPECT_EQ(out.SendShortMsg(0x00643C90), MMSYSERR_INVALHANDLE);
+    EXPECT_NE(in.m_nDeviceID, MIDI_NO_DEVICE);
+    EXPECT_EQ(InputIndexOf("kvseq:out"), MIDI_NO_DEVICE);
+    EXPECT_EQ(in.Close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(out.Close(), MMSYSERR_NOERROR);
+    MidiSystem::Install(nullptr);
+}
+
+// Its own server, since it stops it.
+TEST(JackServerTest, ServerStoppingClosesOpenDevicesAndLaterOnesAreFound)
+{
+    if (!JackTestServer::Available())
+        GTEST_SKIP() << "jackd is not available";
+    JackTestServer server;
+    ASSERT_TRUE(server.Start()) << qPrintable(server.Log());
+    auto synth = std::make_shared<CBuiltinSynth>();
+    synth->SetOffline(true);
+    MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synth));
+
+    QProcess* sink = server.StartClient("jack_midi_dump", {"kvsink"});
+    ASSERT_TRUE(sink);
+    ASSERT_TRUE(server.WaitForPort("kvsink:input"));
+    auto peer = std::make_unique<JackTestClient>("kvfeed");
+    ASSERT_TRUE(peer->Ok());
+
+    MidiTestReceiver view;
+    CMIDIInDevice in;
+    in.SetDeviceID(InputIndexOf("kvfeed:out"));
+    ASSERT_EQ(in.Open(&view), MMSYSERR_NOERROR);
+    CMIDIOutDevice out;
+    out.SetDeviceID(OutputIndexOf("kvsink:input"));
+    ASSERT_EQ(out.Open(&view), MMSYSERR_NOERROR);
+    CMIDIOutDevice synthOut; // the mapper does not depend on the server
+    synthOut.SetDeviceID(MIDI_MAPPER);
+    ASSERT_EQ(synthOut.Open(), MMSYSERR_NOERROR);
+
+    QElapsedTimer timer;
+    timer.start();
+    server.Stop();
+    ASSERT_TRUE(kvtest::WaitFor(
+        [&] { return !in.IsOpen() && !out.GetHandle() && view.lostEvents == 2; }, 8000));
+    RecordProperty("closed_after_ms", static_cast<int>(timer.elapsed()));
+    EXPECT_TRUE(synthOut.GetHandle());
+    // (libjack crashes closing a client of a dead server after a failed
+    // connection attempt: the test's own client goes before we list again.)
+    peer.reset();
+    EXPECT_TRUE(kvtest::WaitFor([] {
+        return MidiSystem::Backend().InputCount() == 0 && MidiSystem::Backend().OutputCount() == 0;
+    }));
+
+    // A server started later is found without restarting the program.
+    ASSERT_TRUE(server.Start()) << qPrintable(server.Log());
+    ASSERT_TRUE(server.StartClient("jack_midi_dump", {"kvsink"}));
+    ASSERT_TRUE(server.WaitForPort("kvsink:input"));
+    EXPECT_TRUE(kvtest::WaitFor([&] { return OutputIndexOf("kvsink:input") != MIDI_NO_DEVICE; },
+                                5000));
+    out.SetDeviceID(OutputIndexOf("kvsink:input"));
+    EXPECT_EQ(out.Open(), MMSYSERR_NOERROR);
+    out.Close();
+    MidiSystem::Install(nullptr);
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+#include "JackTestServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <atomic>
+#include <cstdlib>
+#include <signal.h>
+#include <sys/prctl.h>
+
+JackTestServer::~JackTestServer()
+{
+    Stop();
+}
+
+bool JackTestServer::Available()
+{
+    for (const char* tool : {"jackd", "jack_lsp", "jack_midi_dump", "jack_midiseq"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+QProcessEnvironment JackTestServer::Environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("JACK_DEFAULT_SERVER", m_strName);
+    env.insert("JACK_NO_START_SERVER", "1");
+    return env;
+}
+
+bool JackTestServer::Start(int periodFrames)
+{
+    Stop();
+    // Names from a small pool rather than unique ones: libjack keeps a registry
+    // of at most eight servers, and the entry of a server that died without
+    // cleaning up is only reclaimed by a later server of the same name. Names
+    // in use by a live server (another test run) are skipped.
+    for (int slot = 0; slot < 8; ++slot) {
+        m_strName = QStringLiteral("kelvora-test-%1").arg(slot);
+        if (!Ports().isEmpty())
+            continue; // someone else's server answers to this name
+        setenv("JACK_DEFAULT_SERVER", m_strName.toLocal8Bit().constData(), 1);
+        m_strLogFile = QDir::temp().filePath(
+            QStringLiteral("%1-%2.log").arg(m_strName).arg(QCoreApplication::applicationPid()));
+
+        m_pServer = std::make_unique<QProcess>();
+        m_pServer->setProcessEnvironment(Environment());
+        m_pServer->setProcessChannelMode(QProcess::MergedChannels);
+        m_pServer->setStandardOutputFile(m_strLogFile);
+        // Should the test die, the server follows and cleans up after itself.
+        m_pServer->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_pServer->start("jackd", {"--no-realtime", "-n", m_strName, "-d", "dummy", "-r", "48000",
+                                   "-p", QString::number(periodFrames)});
+        if (!m_pServer->waitForStarted(5000))
+            return false;
+        QElapsedTimer timer;
+        timer.start();
+        bool answered = false;
+        while (!answered && timer.elapsed() < 10000 && m_pServer->state() == QProcess::Running) {
+            answered = !Ports().isEmpty();
+            if (!answered)
+                QThread::msleep(50);
+        }
+        // A server started elsewhere under the same name in the meantime makes
+        // ours quit at once; make sure the one answering is ours.
+        if (answered && !m_pServer->waitForFinished(150))
+            return true;
+        if (m_pServer->state() == QProcess::Running)
+            return false; // started but never answered
+        if (!Log().contains(QLatin1String("already active")))
+            return false; // failed for another reason: Log() says why
+        m_pServer.reset();
+    }
+    return false;
+}
+
+void JackTestServer::Stop()
+{
+    // The server first, while its clients can still answer: a client killed
+    // just before makes jackd wait seconds for it and leave its registry
+    // entry behind (libjack allows only eight servers, stale ones included).
+    if (m_pServer) {
+        if (m_pServer->state() != QProcess::NotRunning) {
+            m_pServer->terminate();
+            if (!m_pServer->waitForFinished(5000)) {
+                m_pServer->kill();
+                m_pServer->waitForFinished(2000);
+            }
+        }
+        m_pServer.reset();
+    }
+    for (auto& client : m_clients)
+        Kill(client.get());
+    m_clients.clear();
+    if (!m_strLogFile.isEmpty())
+        QFile::remove(m_strLogFile);
+}
+
+QString JackTestServer::Log() const
+{
+    QFile file(m_strLogFile);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
+
+bool JackTestServer::Running() const
+{
+    return m_pServer && m_pServer->state() == QProcess::Running;
+}
+
+QProcess* JackTestServer::StartClient(const QString& program, const QStringList& args)
+{
+    auto client = std::make_unique<QProcess>();
+    client->setProcessEnvironment(Environment());
+    client->start(program, args);
+    if (!client->waitForStarted(5000))
+        return nullptr;
+    m_clients.push_back(std::move(client));
+    return m_clients.back().get();
+}
+
+void JackTestServer::Kill(QProcess* client)
+{
+    if (client && client->state() != QProcess::NotRunning) {
+        client->kill();
+        client->waitForFinished(5000);
+    }
+}
+
+QStringList JackTestServer::Ports() const
+{
+    QProcess lsp;
+    lsp.setProcessEnvironment(Environment());
+    lsp.start("jack_lsp", {});
+    if (!lsp.waitForFinished(5000) || lsp.exitStatus() != QProcess::NormalExit || lsp.exitCode() != 0)
+        return {};
+    return QString::fromLocal8Bit(lsp.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+bool JackTestServer::WaitForPort(const QString& port, int timeoutMs) const
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (Ports().contains(port))
+            return true;
+        QThread::msleep(30);
+    }
+    return false;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// A JACK server of the test's own (dummy driver, no sound card), started and
+// torn down by the test, with a unique name so no test meets another server.
+// Clients of this process find it through JACK_DEFAULT_SERVER.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class JackTestServer {
+public:
+    JackTestServer() = default;
+    ~JackTestServer();
+    JackTestServer(const JackTestServer&) = delete;
+    JackTestServer& operator=(const JackTestServer&) = delete;
+
+    static bool Available(); // jackd and its example clients are installed
+
+    // Starts the server and waits until it answers; false if it does not.
+    bool Start(int periodFrames = 256);
+    void Stop();
+    bool Running() const;
+    QString Name() const { return m_strName; }
+    // What jackd printed, to explain a failed start.
+    QString Log() const;
+
+    // Starts one of JACK's example clients against this server; it is killed
+    // at Stop() at the latest.
+    QProcess* StartClient(const QString& program, const QStringList& args);
+    // Kills a client at once, as a crash would.
+    static void Kill(QProcess* client);
+
+    // The server's ports (jack_lsp), for waiting on a client to register.
+    QStringList Ports() const;
+    bool WaitForPort(const QString& port, int timeoutMs = 5000) const;
+
+private:
+    QProcessEnvironment Environment() const;
+
+    QString m_strName;
+    QString m_strLogFile;
+    std::unique_ptr<QProcess> m_pServer;
+    std::vector<std::unique_ptr<QProcess>> m_clients;
+};

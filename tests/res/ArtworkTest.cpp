@@ -1,0 +1,166 @@
+// The committed artwork: it is exactly what the generator makes today, and
+// every file has the size and form the program relies on.
+#include "res/artgen/ArtGen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+// The artwork is compiled into the static res library; referencing its
+// registration function is what links it in.
+static void RegisterArtwork()
+{
+    Q_INIT_RESOURCE(artwork);
+}
+
+namespace {
+
+QByteArray Resource(const QString& name)
+{
+    QFile file(QStringLiteral(":/res/bitmaps/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+uint32_t Le32(const QByteArray& b, int at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
+
+uint16_t Le16(const QByteArray& b, int at)
+{
+    return qFromLittleEndian<quint16>(b.constData() + at);
+}
+
+class Artwork : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { RegisterArtwork(); }
+};
+
+TEST_F(Artwork, CommittedFilesAreWhatTheGeneratorMakes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+    ASSERT_TRUE(artgen::WriteAllArtwork(dir.path(), &error)) << error.toStdString();
+
+    const QStringList generated = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    const QStringList committed = QDir(QStringLiteral(":/res/bitmaps")).entryList(QDir::Files, QDir::Name);
+    // Regenerate with `ninja artwork` and list new files in artwork.qrc.
+    EXPECT_EQ(generated, committed);
+    for (const QString& name : generated) {
+        QFile file(QDir(dir.path()).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll() == Resource(name)) << name.toStdString() << " differs from a fresh run";
+    }
+}
+
+TEST_F(Artwork, BitmapsAreEightBitBottomUpWithAFullTable)
+{
+    const std::pair<unsigned, QSize> sizes[] = {
+        { 301, { 174, 124 } }, { 302, { 174, 124 } }, { 303, { 22, 44 } },   { 304, { 22, 44 } },
+        { 305, { 12, 68 } },   { 306, { 12, 68 } },   { 352, { 22, 44 } },   { 353, { 22, 44 } },
+        { 354, { 22, 44 } },   { 307, { 348, 248 } }, { 308, { 348, 248 } }, { 309, { 44, 88 } },
+        { 310, { 44, 88 } },   { 311, { 24, 136 } },  { 312, { 24, 136 } },  { 348, { 44, 88 } },
+        { 349, { 44, 88 } },   { 350, { 44, 88 } },   { 174, { 280, 240 } }, { 149, { 560, 480 } },
+    };
+    std::vector<std::pair<unsigned, QSize>> all(std::begin(sizes), std::end(sizes));
+    for (unsigned i = 0; i < 8; ++i) {
+        all.push_back({ 166 + i, { 280, 240 } });
+        all.push_back({ 150 + i, { 560, 480 } });
+    }
+    for (const auto& [id, size] : all) {
+        const QByteArray bmp = Resource(QStringLiteral("%1.bmp").arg(id));
+        ASSERT_GE(bmp.size(), 54 + 1024) << id;
+        EXPECT_EQ(bmp.left(2), QByteArray("BM")) << id;
+        EXPECT_EQ(int32_t(Le32(bmp, 18)), size.width()) << id;
+        EXPECT_EQ(int32_t(Le32(bmp, 22)), size.height()) << id; // positive: bottom-up
+        EXPECT_EQ(Le16(bmp, 28), 8) << id;
+        EXPECT_EQ(Le32(bmp, 30), 0u) << id;                     // uncompressed
+        EXPECT_EQ(Le32(bmp, 10), 54u + 1024u) << id;
+        EXPECT_EQ(bmp.size(), 54 + 1024 + ((size.width() + 3) & ~3) * size.height()) << id;
+    }
+}
+
+TEST_F(Artwork, HandSignsShareOnePaletteAndDifferFromEachOther)
+{
+    const QByteArray table = Resource(QStringLiteral("174.bmp")).mid(54, 1024);
+    std::set<QByteArray> pictures;
+    for (unsigned id = 149; id <= 174; ++id) {
+        if (id > 157 && id < 166)
+            continue;
+        const QByteArray bmp = Resource(QStringLiteral("%1.bmp").arg(id));
+        EXPECT_EQ(bmp.mid(54, 1024), table) << id;
+        pictures.insert(bmp.mid(54 + 1024));
+    }
+    EXPECT_EQ(pictures.size(), 18u);
+
+    // The hand of a higher degree sits higher: the topmost skin-coloured row
+    // rises from do to high do.
+    auto topOfHand = [](unsigned id) {
+        const QImage image = QImage::fromData(Resource(QStringLiteral("%1.bmp").arg(id)), "BMP");
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 40; x < image.width() - 80; ++x) { // clear of the ladder and the syllable
+                const QRgb c = image.pixel(x, y);
+                if (qRed(c) > 220 && qGreen(c) > 160 && qGreen(c) < 210 && qBlue(c) < 170)
+                    return y;
+            }
+        return image.height();
+    };
+    EXPECT_LT(topOfHand(173), topOfHand(170)); // high do above so
+    EXPECT_LT(topOfHand(170), topOfHand(168)); // so above mi
+    EXPECT_LT(topOfHand(168), topOfHand(166)); // mi above do
+    EXPECT_EQ(topOfHand(174), 240);            // the blank picture has no hand
+}
+
+TEST_F(Artwork, ToolbarIconAndCursorPictures)
+{
+    for (const char* name : { "new", "save", "print", "cut", "copy", "paste", "midi-input", "keyboard",
+                              "hand-sign", "about" }) {
+        const QImage image = QImage::fromData(Resource(QStringLiteral("toolbar-%1.png").arg(QLatin1String(name))), "PNG");
+        ASSERT_EQ(image.size(), QSize(16, 15)) << name;
+        int clear = 0;
+        for (int y = 0; y < 15; ++y)
+            for (int x = 0; x < 16; ++x)
+                clear += qAlpha(image.pixel(x, y)) == 0;
+        EXPECT_GT(clear, 0) << name << ": the toolbar's own colour shows around the picture";
+    }
+    for (int size : { 16, 32, 64 })
+        EXPECT_EQ(QImage::fromData(Resource(QStringLiteral("kelvora-%1.png").arg(size)), "PNG").size(),
+                  QSize(size, size));
+
+    // The .ico: three 32-bit entries of 16, 32 and 64 pixels.
+    const QByteArray ico = Resource(QStringLiteral("kelvora.ico"));
+    ASSERT_GE(ico.size(), 6 + 3 * 16);
+    EXPECT_EQ(Le16(ico, 2), 1);
+    ASSERT_EQ(Le16(ico, 4), 3);
+    for (int i = 0; i < 3; ++i) {
+        const int entry = 6 + 16 * i;
+        const int size = 16 << i;
+        EXPECT_EQ(uint8_t(ico[entry]), size);
+        EXPECT_EQ(Le16(ico, entry + 6), 32);
+        const uint32_t offset = Le32(ico, entry + 12);
+        ASSERT_LE(offset + Le32(ico, entry + 8), uint32_t(ico.size()));
+        EXPECT_EQ(int32_t(Le32(ico, int(offset) + 4)), size);
+        EXPECT_EQ(int32_t(Le32(ico, int(offset) + 8)), 2 * size); // colour and mask
+    }
+
+    // The large pointer: its hot spot, the tip, is pixel (0, 0); the rest of
+    // the top row and left column beyond the outline is clear.
+    for (int size : { 32, 64 }) {
+        const QImage cursor = QImage::fromData(Resource(QStringLiteral("178-%1.png").arg(size)), "PNG");
+        ASSERT_EQ(cursor.size(), QSize(size, size));
+        EXPECT_GT(qAlpha(cursor.pixel(0, 0)), 64);
+        EXPECT_EQ(qAlpha(cursor.pixel(size / 8, 0)), 0);
+        EXPECT_EQ(qAlpha(cursor.pixel(size - 1, size - 1)), 0);
+        EXPECT_EQ(cursor.pixel(size / 8, size / 3), qRgba(255, 255, 255, 255)); // white inside
+    }
+}
+
+} // namespace

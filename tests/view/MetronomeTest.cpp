@@ -1,0 +1,257 @@
+// The metronome as the view runs it: the accent rule, start and stop on the
+// real timer, the beep without a port, and the setup command around its dialog.
+#include "ViewFixture.h"
+
+#include "dialogs/CSetupMIDIMetronomeDlg.h"
+#include "dialogs/DialogTestSupport.h"
+#include "midi/MIDIShortMsg.h"
+#include "platform/Profile.h"
+#include "platform/Ticks.h"
+#include "res/ResourceIds.h"
+#include "view/CMetronome.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+int g_nBeeps = 0;
+int g_nDialogBeeps = 0;
+
+class MetronomeTest : public ViewFixture {
+protected:
+    void SetUp() override
+    {
+        ViewFixture::SetUp();
+        g_nBeeps = g_nDialogBeeps = 0;
+        m_pfnOldBeep = CMetronome::s_pfnBeep;
+        m_pfnOldDialogBeep = CSetupMIDIMetronomeDlg::s_pfnBeep;
+        CMetronome::s_pfnBeep = [] { ++g_nBeeps; };
+        CSetupMIDIMetronomeDlg::s_pfnBeep = [] { ++g_nDialogBeeps; };
+    }
+    void TearDown() override
+    {
+        ViewFixture::TearDown();
+        CMetronome::s_pfnBeep = m_pfnOldBeep;
+        CSetupMIDIMetronomeDlg::s_pfnBeep = m_pfnOldDialogBeep;
+    }
+
+    void StartFast()
+    {
+        Start(0, 1);
+        // The fastest tempo keeps the tests on the real timer short.
+        m_pView->m_nMM = 140;
+        m_pMidi->ClearSent();
+    }
+
+    // The velocities of the pulses that reached the port, checking that each
+    // note-on is followed at once by its note-off.
+    std::vector<int> Pulses() const
+    {
+        std::vector<int> velocities;
+        const std::vector<uint32_t> sent = m_pMidi->Sent(MIDI_MAPPER);
+        for (size_t i = 0; i < sent.size(); ++i) {
+            const MIDIShortMsg msg = UnpackShortMsg(sent[i]);
+            if (msg.status != 0x99)
+                continue;
+            EXPECT_EQ(msg.data1, 67);
+            velocities.push_back(msg.data2);
+            EXPECT_TRUE(i + 1 < sent.size() && sent[i + 1] == MakeNoteOff(9, 67, 0));
+        }
+        return velocities;
+    }
+
+    std::vector<int> Ticks(unsigned ppm, int count)
+    {
+        m_pMidi->ClearSent();
+        m_pView->Metronome().Arm(ppm);
+        for (int i = 0; i < count; ++i)
+            m_pView->Metronome().MetronomeTick();
+        return Pulses();
+    }
+
+    // Runs the setup command; `during` is called with the dialog once it is up.
+    bool RunSetup(const std::function<void(CSetupMIDIMetronomeDlg&)>& during)
+    {
+        bool seen = false;
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dlg = qobject_cast<CSetupMIDIMetronomeDlg*>(QApplication::activeModalWidget());
+            if (!dlg || seen)
+                return;
+            seen = true;
+            during(*dlg);
+            // Whatever happened, never leave the command hanging.
+            if (dlg->isVisible())
+                dlg->reject();
+        });
+        poll.start();
+        Command(ID_MIDI_SETUP_METRONOME);
+        return seen;
+    }
+
+    void (*m_pfnOldBeep)() = nullptr;
+    void (*m_pfnOldDialogBeep)() = nullptr;
+};
+
+} // namespace
+
+TEST_F(MetronomeTest, TheFirstPulseOfEveryMeasureIsAccented)
+{
+    Start(0, 1);
+    EXPECT_EQ(Ticks(4, 9), (std::vector<int>{112, 80, 80, 80, 112, 80, 80, 80, 112}));
+    EXPECT_EQ(Ticks(1, 3), (std::vector<int>{112, 112, 112}));
+    // No measure at all (a profile may say 0): every pulse stands alone.
+    EXPECT_EQ(Ticks(0, 3), (std::vector<int>{112, 112, 112}));
+    EXPECT_EQ(CMetronome::PeriodMs(100), 600u);
+    EXPECT_EQ(CMetronome::PeriodMs(140), 428u);
+    EXPECT_EQ(CMetronome::PeriodMs(35), 1714u);
+    EXPECT_EQ(CMetronome::PeriodMs(0), 1714u);
+}
+
+TEST_F(MetronomeTest, ToggleStartsOnAnAccentEveryTime)
+{
+    StartFast();
+    m_pView->m_dwStartTicks = GetTickCountMs() - 100000;
+    Command(ID_MIDI_TOGGLE_METRONOME);
+    EXPECT_TRUE(m_pView->Metronome().IsRunning());
+    EXPECT_TRUE(m_pFrame->Action(ID_MIDI_TOGGLE_METRONOME)->isChecked());
+    EXPECT_FALSE(m_pFrame->Action(ID_MIDI_SETUP_METRONOME)->isEnabled());
+    // The log's times count from the start of the metronome.
+    EXPECT_LT(GetTickCountMs() - m_pView->m_dwStartTicks, 10000u);
+    EXPECT_EQ(m_pView->m_StartTime.time().msec(), 0);
+
+    ASSERT_TRUE(kvtest::WaitFor([&] { return Pulses().size() >= 2; }, 3000));
+    Command(ID_MIDI_TOGGLE_METRONOME);
+    EXPECT_FALSE(m_pView->Metronome().IsRunning());
+    EXPECT_FALSE(m_pFrame->Action(ID_MIDI_TOGGLE_METRONOME)->isChecked());
+    EXPECT_TRUE(m_pFrame->Action(ID_MIDI_SETUP_METRONOME)->isEnabled());
+    const std::vector<int> first = Pulses();
+    EXPECT_EQ(std::vector<int>(first.begin(), first.begin() + 2), (std::vector<int>{112, 80}));
+
+    m_pMidi->ClearSent();
+    Command(ID_MIDI_TOGGLE_METRONOME);
+    ASSERT_TRUE(kvtest::WaitFor([&] { return !Pulses().empty(); }, 3000));
+    Command(ID_MIDI_TOGGLE_METRONOME);
+    EXPECT_EQ(Pulses().front(), 112);
+    EXPECT_EQ(g_nBeeps, 0);
+}
+
+TEST_F(MetronomeTest, WithoutAPortEachPulseBeeps)
+{
+    Start(0, 1);
+    m_pView->m_OutDevice.Close();
+    m_pMidi->ClearSent();
+    m_pView->Metronome().Arm(4);
+    m_pView->Metronome().MetronomeTick();
+    ASSERT_TRUE(kvtest::WaitFor([] { return g_nBeeps == 1; }));
+    m_pView->Metronome().MetronomeTick();
+    ASSERT_TRUE(kvtest::WaitFor([] { return g_nBeeps == 2; }));
+    EXPECT_TRUE(m_pMidi->Sent(MIDI_MAPPER).empty());
+}
+
+TEST_F(MetronomeTest, ClosingTheWindowStopsTheMetronome)
+{
+    StartFast();
+    Command(ID_MIDI_TOGGLE_METRONOME);
+    m_pFrame->close();
+    EXPECT_FALSE(m_pView->Metronome().IsRunning());
+    EXPECT_EQ(m_pView->m_bMetronomeOn, 0);
+}
+
+TEST_F(MetronomeTest, SetupTakesTheValuesOnOkAndGivesThePortBack)
+{
+    Start(0, 1);
+    const bool shown = RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
+        // The dialog plays on its own port on our device; ours is closed meanwhile.
+        EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
+        EXPECT_EQ(dlg.m_MIDIOutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
+        dlgtest::TypeInto(dlg, CSetupMIDIMetronomeDlg::IDC_MM_EDIT, "120");
+        dlgtest::TypeInto(dlg, CSetupMIDIMetronomeDlg::IDC_PPM_EDIT, "3");
+        dlgtest::Click(dlg, IDOK);
+    });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(m_pView->m_nMM, 120u);
+    EXPECT_EQ(m_pView->m_nPPM, 3u);
+    EXPECT_EQ(Profile::GetProfileInt("Metro", "MM", -1), 120);
+    EXPECT_EQ(Profile::GetProfileInt("Metro", "PPM", -1), 3);
+    EXPECT_EQ(m_pFrame->PaneText(ID_INDICATOR_METRONOME), "MM 120 : 3");
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
+    EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 1u);
+}
+
+TEST_F(MetronomeTest, CancelWhileTestingChangesNothingAndGivesThePortBack)
+{
+    StartFast();
+    const bool shown = RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
+        dlgtest::Click(dlg, CSetupMIDIMetronomeDlg::IDC_TEST);
+        EXPECT_TRUE(kvtest::WaitFor([&] { return !Pulses().empty(); }, 3000));
+        dlgtest::TypeInto(dlg, CSetupMIDIMetronomeDlg::IDC_MM_EDIT, "60");
+        dlgtest::Click(dlg, IDCANCEL);
+    });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(m_pView->m_nMM, 140u);
+    EXPECT_EQ(m_pView->m_nPPM, 4u);
+    EXPECT_EQ(Profile::GetProfileInt("Metro", "MM", -1), -1);
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
+    EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 1u);
+    // The test's clicks ended with the dialog.
+    const size_t clicks = Pulses().size();
+    kvtest::WaitFor([] { return false; }, 500);
+    EXPECT_EQ(Pulses().size(), clicks);
+}
+
+TEST_F(MetronomeTest, SetupWithTheViewsPortClosedTestsWithBeepsAndLeavesItClosed)
+{
+    StartFast();
+    m_pView->m_OutDevice.Close();
+    const bool shown = RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
+        EXPECT_EQ(dlg.m_MIDIOutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
+        dlgtest::Click(dlg, CSetupMIDIMetronomeDlg::IDC_TEST);
+        EXPECT_TRUE(kvtest::WaitFor([] { return g_nDialogBeeps > 0; }, 3000));
+        dlgtest::Click(dlg, IDOK);
+    });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
+    EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 0u);
+}
+
+TEST_F(MetronomeTest, SetupDoesNothingWhileTheMetronomeRuns)
+{
+    StartFast();
+    Command(ID_MIDI_TOGGLE_METRONOME);
+    // Straight to the view, past the disabled action.
+    bool shown = false;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = true;
+            modal->close();
+        }
+    });
+    m_pView->OnSetupMetronome();
+    kvtest::WaitFor([] { return false; }, 100);
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
+    Command(ID_MIDI_TOGGLE_METRONOME);
+}
+
+TEST_F(MetronomeTest, AHeldPCKeyEndsBeforeTheSetupClosesThePort)
+{
+    Start(0, 1);
+    m_pFrame->show();
+    m_pFrame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
+    m_pMidi->ClearSent();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, "q");
+    QApplication::sendEvent(m_pView->m_pKeyboardPicture, &press);
+    ASSERT_TRUE(RunSetup([](CSetupMIDIMetronomeDlg& dlg) { dlg.reject(); }));
+    EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER),
+              (std::vector<uint32_t>{MakeNoteOn(0, 55, 127), MakeNoteOff(0, 55, 0)}));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier, "q");
+    QApplication::sendEvent(m_pView->m_pKeyboardPicture, &release);
+    EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER).size(), 2u);
+}

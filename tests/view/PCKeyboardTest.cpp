@@ -1,0 +1,297 @@
+// The PC keyboard as an instrument: the key table in both voices, keys that
+// play nothing, auto-repeat, the shared last slot, and every held note ending
+// even when its key-up can no longer come.
+#include "ViewFixture.h"
+
+#include "midi/MIDIShortMsg.h"
+#include "res/ResourceIds.h"
+#include "view/CPCKeyboard.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+uint32_t On(int note)
+{
+    return MakeNoteOn(0, static_cast<uint8_t>(note), 127);
+}
+
+uint32_t Off(int note)
+{
+    return MakeNoteOff(0, static_cast<uint8_t>(note), 0);
+}
+
+struct KeyStroke {
+    int key;
+    QString text;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+};
+
+class PCKeyboardTest : public ViewFixture {
+protected:
+    void StartShown()
+    {
+        Start(0, 1);
+        m_pFrame->show();
+        m_pFrame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
+        m_pMidi->ClearSent();
+    }
+
+    // Key events go where the window system would send them: the focus widget.
+    static void Send(QEvent::Type type, const KeyStroke& k, bool autoRepeat = false,
+                     quint32 scanCode = 0, QWidget* target = nullptr, quint64 timestamp = 0)
+    {
+        QKeyEvent e(type, k.key, k.modifiers, scanCode, 0, 0, k.text, autoRepeat);
+        e.setTimestamp(timestamp);
+        if (!target)
+            target = QApplication::focusWidget();
+        QApplication::sendEvent(target ? target : QApplication::activeWindow(), &e);
+    }
+    static void Press(const KeyStroke& k, bool autoRepeat = false, quint32 scanCode = 0)
+    {
+        Send(QEvent::KeyPress, k, autoRepeat, scanCode);
+    }
+    static void Release(const KeyStroke& k, bool autoRepeat = false, quint32 scanCode = 0)
+    {
+        Send(QEvent::KeyRelease, k, autoRepeat, scanCode);
+    }
+
+    std::vector<uint32_t> Sent() const { return m_pMidi->Sent(MIDI_MAPPER); }
+    // A key-up from the window system is confirmed a moment later.
+    bool SentBecomes(const std::vector<uint32_t>& expected) const
+    {
+        kvtest::WaitFor([&] { return Sent() == expected; }, 1000);
+        return Sent() == expected;
+    }
+    bool AnyHeld() const
+    {
+        for (const CMIDIPCKeySlot& s : m_pView->m_PCKeySlots) {
+            if (s.IsHeld())
+                return true;
+        }
+        return false;
+    }
+};
+
+const KeyStroke kQ{Qt::Key_Q, "q"};
+const KeyStroke kR{Qt::Key_R, "r"};
+const KeyStroke kBracket{Qt::Key_BracketLeft, "["};
+
+} // namespace
+
+TEST_F(PCKeyboardTest, EveryTableKeyPlaysItsNoteInBothVoices)
+{
+    StartShown();
+    // Slot by slot, F#3 upwards; the last slot by each of its characters.
+    const std::vector<std::pair<KeyStroke, int>> keys = {
+        {{Qt::Key_1, "1"}, 0},  {{Qt::Key_Q, "q"}, 1},  {{Qt::Key_2, "2"}, 2},
+        {{Qt::Key_W, "w"}, 3},  {{Qt::Key_3, "3"}, 4},  {{Qt::Key_E, "e"}, 5},
+        {{Qt::Key_R, "r"}, 6},  {{Qt::Key_5, "5"}, 7},  {{Qt::Key_T, "t"}, 8},
+        {{Qt::Key_6, "6"}, 9},  {{Qt::Key_Y, "y"}, 10}, {{Qt::Key_U, "u"}, 11},
+        {{Qt::Key_8, "8"}, 12}, {{Qt::Key_I, "i"}, 13}, {{Qt::Key_9, "9"}, 14},
+        {{Qt::Key_O, "o"}, 15}, {{Qt::Key_0, "0"}, 16}, {{Qt::Key_P, "p"}, 17},
+        // Shift plays the letters too.
+        {{Qt::Key_Q, "Q", Qt::ShiftModifier}, 1},
+        {{Qt::Key_P, "P", Qt::ShiftModifier}, 17},
+        {{Qt::Key_BracketLeft, "["}, 18},
+        {{Qt::Key_BraceLeft, "{", Qt::ShiftModifier}, 18},
+        {{Qt::Key_Aring, QString(QChar(0xE5))}, 18},
+        {{Qt::Key_Aring, QString(QChar(0xC5)), Qt::ShiftModifier}, 18},
+        {{Qt::Key_Otilde, QString(QChar(0xF5))}, 18},
+        {{Qt::Key_Otilde, QString(QChar(0xD5)), Qt::ShiftModifier}, 18},
+    };
+    for (const unsigned voice : {ID_PCKEY_FEMALE, ID_PCKEY_MALE}) {
+        Command(voice);
+        const int first = voice == ID_PCKEY_MALE ? 42 : 54;
+        std::vector<uint32_t> expected;
+        for (const auto& [k, index] : keys) {
+            Press(k);
+            Release(k);
+            expected.push_back(On(first + index));
+            expected.push_back(Off(first + index));
+        }
+        EXPECT_EQ(Sent(), expected) << (voice == ID_PCKEY_MALE ? "male" : "female");
+        EXPECT_FALSE(AnyHeld());
+        m_pMidi->ClearSent();
+    }
+}
+
+TEST_F(PCKeyboardTest, KeysThatPlayNothingReachTheFocusedControlAndNoteKeysDoNot)
+{
+    StartShown();
+    Command(ID_VIEW_MIDI_INPUT);
+    ASSERT_EQ(QApplication::focusWidget(), m_pView->m_pLogEdit);
+    m_pView->m_pLogEdit->clear();
+    // No black key between B and C or E and F; Shift+digit, Ctrl+digit,
+    // Ctrl+letter and keypad digits are not notes.
+    const std::vector<KeyStroke> silent = {
+        {Qt::Key_4, "4"},
+        {Qt::Key_7, "7"},
+        {Qt::Key_Exclam, "!", Qt::ShiftModifier},
+        {Qt::Key_1, "!", Qt::ShiftModifier},
+        {Qt::Key_1, "", Qt::ControlModifier},
+        {Qt::Key_Q, "", Qt::ControlModifier},
+        {Qt::Key_1, "1", Qt::KeypadModifier},
+    };
+    for (const KeyStroke& k : silent) {
+        Press(k);
+        Release(k);
+    }
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "47!!1");
+
+    // A note key is taken before the edit sees it, like an accelerator.
+    Press(kQ);
+    Release(kQ);
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55)}));
+    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "47!!1");
+}
+
+TEST_F(PCKeyboardTest, AutoRepeatOfAHeldKeyAddsNothing)
+{
+    StartShown();
+    // Without scan codes (synthetic events) and with them (as from X11,
+    // whose auto-repeat comes as release and press pairs, here flagged).
+    for (const quint32 scan : {0u, 24u}) {
+        Press(kQ, false, scan);
+        for (int i = 0; i < 5; ++i) {
+            Release(kQ, true, scan);
+            Press(kQ, true, scan);
+        }
+        EXPECT_EQ(Sent(), std::vector<uint32_t>{On(55)}) << scan;
+        Release(kQ, false, scan);
+        EXPECT_TRUE(SentBecomes({On(55), Off(55)})) << scan;
+        m_pMidi->ClearSent();
+    }
+}
+
+TEST_F(PCKeyboardTest, UnflaggedRepeatPairsFromX11AddNothingButAQuickSecondStrokeDoes)
+{
+    StartShown();
+    // X11 auto-repeat as Qt may pass it on: key-up and key-down with one
+    // time stamp, neither flagged, each pair read by itself.
+    const quint32 scan = 24;
+    Send(QEvent::KeyPress, kQ, false, scan, nullptr, 1000);
+    for (quint64 t = 1500; t < 1700; t += 40) {
+        Send(QEvent::KeyRelease, kQ, false, scan, nullptr, t);
+        kvtest::Drain();
+        Send(QEvent::KeyPress, kQ, false, scan, nullptr, t);
+    }
+    EXPECT_TRUE(SentBecomes({On(55)}));
+    QTest::qWait(3 * CPCKeyboard::kReleaseSettleMs);
+    EXPECT_EQ(Sent(), std::vector<uint32_t>{On(55)});
+
+    // Up and down again at once, but at another moment: a new stroke.
+    Send(QEvent::KeyRelease, kQ, false, scan, nullptr, 2000);
+    Send(QEvent::KeyPress, kQ, false, scan, nullptr, 2003);
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55), On(55)}));
+    Send(QEvent::KeyRelease, kQ, false, scan, nullptr, 2500);
+    EXPECT_TRUE(SentBecomes({On(55), Off(55), On(55), Off(55)}));
+}
+
+TEST_F(PCKeyboardTest, TheKeysOfTheLastSlotShareOneNote)
+{
+    StartShown();
+    const KeyStroke aring{Qt::Key_Aring, QString(QChar(0xE5))};
+    Press(kBracket);
+    Press(aring);
+    Release(aring);
+    // The note belongs to the key that started it.
+    EXPECT_EQ(Sent(), std::vector<uint32_t>{On(72)});
+    Release(kBracket);
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(72), Off(72)}));
+    m_pMidi->ClearSent();
+
+    // "{" goes down with Shift, Shift comes up first, "[" comes up: the same key.
+    const KeyStroke brace{Qt::Key_BraceLeft, "{", Qt::ShiftModifier};
+    for (const quint32 scan : {0u, 34u}) {
+        Press(brace, false, scan);
+        Release(kBracket, false, scan);
+        EXPECT_TRUE(SentBecomes({On(72), Off(72)})) << scan;
+        m_pMidi->ClearSent();
+    }
+    EXPECT_FALSE(AnyHeld());
+}
+
+TEST_F(PCKeyboardTest, TheNoteEndedIsTheOneStartedWhateverChangedMeanwhile)
+{
+    StartShown();
+    Press(kR);
+    Command(ID_PCKEY_MALE);
+    Release(kR);
+    Press(kR);
+    Release(kR);
+    // Ctrl went down while the key was held.
+    Press(kQ);
+    Release({Qt::Key_Q, "", Qt::ControlModifier});
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(60), Off(60), On(48), Off(48), On(43), Off(43)}));
+}
+
+TEST_F(PCKeyboardTest, AnotherWindowTakingTheKeyboardEndsHeldNotes)
+{
+    StartShown();
+    Press(kQ);
+    Press(kR);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), On(60), Off(55), Off(60)}));
+    EXPECT_FALSE(AnyHeld());
+    // The key-ups arrive late, and keys typed elsewhere are not notes.
+    m_pMidi->ClearSent();
+    Release(kQ);
+    Release(kR);
+    Press(kR);
+    Release(kR);
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(PCKeyboardTest, LeavingTheApplicationEndsHeldNotes)
+{
+    StartShown();
+    Press(kQ);
+    QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
+    QApplication::sendEvent(qApp, &inactive);
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55)}));
+    Release(kQ);
+    EXPECT_EQ(Sent().size(), 2u);
+}
+
+TEST_F(PCKeyboardTest, AModalDialogEndsHeldNotesAndKeepsItsKeys)
+{
+    StartShown();
+    Press(kQ);
+    QDialog dlg(m_pFrame);
+    auto* edit = new QLineEdit(&dlg);
+    (new QVBoxLayout(&dlg))->addWidget(edit);
+    dlg.setWindowModality(Qt::ApplicationModal);
+    dlg.show();
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55)}));
+    // In the dialog a note key is a key.
+    Send(QEvent::KeyPress, {Qt::Key_W, "w"}, false, 0, edit);
+    Send(QEvent::KeyRelease, {Qt::Key_W, "w"}, false, 0, edit);
+    EXPECT_EQ(edit->text(), "w");
+    // Nor does a key that still found its way to the main window play.
+    Send(QEvent::KeyPress, {Qt::Key_E, "e"}, false, 0, m_pView->m_pKeyboardPicture);
+    Send(QEvent::KeyRelease, {Qt::Key_E, "e"}, false, 0, m_pView->m_pKeyboardPicture);
+    EXPECT_EQ(Sent().size(), 2u);
+}
+
+TEST_F(PCKeyboardTest, QuittingEndsHeldNotesBeforeThePortCloses)
+{
+    StartShown();
+    Press(kQ);
+    Press(kBracket);
+    m_pFrame->close();
+    // The port's own reset at closing found nothing left sounding.
+    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), On(72), Off(55), Off(72)}));
+    EXPECT_FALSE(AnyHeld());
+}
