@@ -1,6 +1,7 @@
 #include "app/CMainFrame.h"
 
 #include "app/CTessaroDoc.h"
+#include "gfx/ArtworkResources.h"
 #include "platform/MidiBackend.h"
 #include "platform/Profile.h"
 #include "res/ResourceIds.h"
@@ -53,6 +54,7 @@ QIcon ToolbarIcon(const char* name)
 CMainFrame::CMainFrame(CTessaroDoc* doc)
     : m_pDoc(doc)
 {
+    EnsureArtworkResources();
     setObjectName(QApplication::applicationName() + QStringLiteral("Wnd"));
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -520,8 +522,10 @@ QCursor CMainFrame::LoadLargeCursor()
 {
     // Twice the usual size, so that people watching a shared screen can follow it.
     const int size = 64;
-    QPixmap pix(QStringLiteral(":/res/bitmaps/cursor-178-64.png"));
-    if (pix.isNull()) {
+    QPixmap pix(QStringLiteral(":/res/bitmaps/178-64.png"));
+    if (!pix.isNull())
+        return QCursor(pix, 0, 0); // the hot spot is the arrow's tip
+    {
         pix = QPixmap(size, size);
         pix.fill(Qt::transparent);
         QPainter p(&pix);

@@ -76,8 +76,8 @@ MMRESULT CMIDIInDevice::Open(QObject* pNotify, uint32_t id)
     // keeps arrival order.
     auto onData = [target](uint32_t msg) { target->PostData(msg); };
     auto onLost = [this, context, generation] {
-        QMetaObject::invokeMethod(
-            context, [this, generation] { OnPortLost(generation); }, Qt::QueuedConnection);
+        CMidiNotifyTarget::InvokeFromAnyThread(context,
+                                               [this, generation] { OnPortLost(generation); });
     };
     std::unique_ptr<IMidiInPort> port;
     const MMRESULT result = MidiSystem::Backend().OpenInput(id, onData, onLost, port);

@@ -82,8 +82,8 @@ MMRESULT CMIDIOutDevice::Open(QObject* pNotify, uint32_t id)
     const uint64_t generation = ++m_pImpl->generation;
     QObject* context = &m_pImpl->context;
     auto onLost = [this, context, generation] {
-        QMetaObject::invokeMethod(
-            context, [this, generation] { OnPortLost(generation); }, Qt::QueuedConnection);
+        CMidiNotifyTarget::InvokeFromAnyThread(context,
+                                               [this, generation] { OnPortLost(generation); });
     };
     std::unique_ptr<IMidiOutPort> port;
     const MMRESULT result = MidiSystem::Backend().OpenOutput(id, onLost, port);

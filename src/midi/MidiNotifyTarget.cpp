@@ -4,9 +4,54 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <QThread>
+
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+
+namespace {
+
+char g_handoff; // the address both sides of the hand-over name
+
+// Sees every event of the UI thread before its receiver does.
+class CHandoffAcquirer : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        // Before anything reads the event, not even its type.
+        __tsan_acquire(&g_handoff);
+        return false;
+    }
+};
+
+} // namespace
+
+void CMidiNotifyTarget::AnnounceHandoff()
+{
+    __tsan_release(&g_handoff);
+}
+
+static void InstallHandoffAcquirer()
+{
+    // Called from the constructor, on the thread that opens ports (the UI
+    // thread), before any port can post.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            if (app->thread() == QThread::currentThread())
+                app->installEventFilter(new CHandoffAcquirer); // lives as long as the process
+        }
+    });
+}
+#else
+void CMidiNotifyTarget::AnnounceHandoff() {}
+static void InstallHandoffAcquirer() {}
+#endif
 
 CMidiNotifyTarget::CMidiNotifyTarget(QObject* object) : m_pObject(object)
 {
+    InstallHandoffAcquirer();
     if (object) {
         // Direct: runs in the dying object's thread before it is gone, and waits
         // for a post in progress to finish.
@@ -25,16 +70,20 @@ CMidiNotifyTarget::~CMidiNotifyTarget()
 void CMidiNotifyTarget::PostData(uint32_t packedMsg)
 {
     std::lock_guard lock(m_mutex);
-    if (m_pObject)
-        QCoreApplication::postEvent(m_pObject, new CMidiDataEvent(packedMsg));
+    if (m_pObject) {
+        auto* event = new CMidiDataEvent(packedMsg);
+        AnnounceHandoff(); // after the event is built, before it is handed over
+        QCoreApplication::postEvent(m_pObject, event);
+    }
 }
 
 void CMidiNotifyTarget::Post(QEvent* event)
 {
     std::lock_guard lock(m_mutex);
-    if (m_pObject)
+    if (m_pObject) {
+        AnnounceHandoff();
         QCoreApplication::postEvent(m_pObject, event);
-    else
+    } else
         delete event;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 class QEvent;
 class QObject;
@@ -25,6 +26,20 @@ public:
     void Post(QEvent* event);
     // No more posting; safe to call twice.
     void Detach();
+
+    // Queues fn to run on context's thread; callable from any thread.
+    template <typename Fn>
+    static void InvokeFromAnyThread(QObject* context, Fn&& fn)
+    {
+        AnnounceHandoff();
+        QMetaObject::invokeMethod(context, std::forward<Fn>(fn), Qt::QueuedConnection);
+    }
+
+    // Thread sanitizer builds only: Qt's event queue is not instrumented, so the
+    // hand-over of a posted event to the receiving thread is invisible to it and
+    // every message would be reported as a race. This tells it about the
+    // ordering the queue really provides. Nothing in other builds.
+    static void AnnounceHandoff();
 
 private:
     std::mutex m_mutex;

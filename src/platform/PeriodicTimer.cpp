@@ -19,6 +19,11 @@ constexpr int kRealTimePriority = 5;
 // an absolute clock_nanosleep onto the deadline itself.
 constexpr int64_t kFineWaitNs = 2'000'000;
 
+// The timer whose pulses the calling thread runs, if any: such a thread must
+// not wait for itself, nor touch the thread object its starter may still be
+// writing.
+thread_local const CPeriodicTimer* t_pOwnTimer = nullptr;
+
 timespec ToTimespec(int64_t ns)
 {
     timespec ts;
@@ -57,13 +62,13 @@ CPeriodicTimer::~CPeriodicTimer()
 {
     Stop();
     // Stopped from inside its own callback and never collected since.
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+    if (t_pOwnTimer != this && m_thread.joinable())
         m_thread.join();
 }
 
 bool CPeriodicTimer::Start(std::chrono::nanoseconds period, Callback callback, void* context)
 {
-    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
+    if (t_pOwnTimer == this)
         return false; // a restart from inside the callback cannot wait for itself
     Stop();
     if (m_thread.joinable())
@@ -102,7 +107,7 @@ void CPeriodicTimer::Stop()
         m_bStop.store(true, std::memory_order_release);
     }
     m_wake.notify_all();
-    if (!m_thread.joinable() || m_thread.get_id() == std::this_thread::get_id())
+    if (t_pOwnTimer == this || !m_thread.joinable())
         return;
     m_thread.join();
     m_bRunning.store(false, std::memory_order_release);
@@ -110,6 +115,7 @@ void CPeriodicTimer::Stop()
 
 void CPeriodicTimer::Run()
 {
+    t_pOwnTimer = this;
     sched_param param{};
     param.sched_priority = kRealTimePriority;
     const bool realTime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;

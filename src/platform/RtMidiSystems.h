@@ -9,7 +9,7 @@
 #include "platform/MMSystem.h"
 #include "platform/MidiPortWatch.h"
 
-#include <RtMidi.h>
+#include <rtmidi/RtMidi.h>
 
 #include <QString>
 

@@ -22,7 +22,7 @@ public:
     {
         for (unsigned ch = 0; ch < 16; ++ch) {
             if (m_nSustained & (1u << ch))
-                (void)ch; // mutated
+                send(0xB0u | ch | (64u << 8)); // sustain pedal up
         }
         for (unsigned ch = 0; ch < 16; ++ch) {
             for (unsigned word = 0; word < 2; ++word) {

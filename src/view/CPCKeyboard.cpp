@@ -145,12 +145,15 @@ bool CPCKeyboard::TakesKeysFor(QObject* receiver) const
 
 bool CPCKeyboard::eventFilter(QObject* watched, QEvent* e)
 {
+    // After the view's shutdown its port and parts are going or gone.
+    if (!m_bEnabled)
+        return false;
     // Every event of the application passes here: decide by type first.
     switch (e->type()) {
     case QEvent::KeyPress:
-        return m_bEnabled && OnKeyPress(watched, *static_cast<QKeyEvent*>(e));
+        return OnKeyPress(watched, *static_cast<QKeyEvent*>(e));
     case QEvent::KeyRelease:
-        return m_bEnabled && OnKeyRelease(*static_cast<QKeyEvent*>(e));
+        return OnKeyRelease(*static_cast<QKeyEvent*>(e));
     case QEvent::WindowDeactivate: // another window, or none of ours, took the keyboard
     case QEvent::WindowBlocked:    // a modal dialog opened over the main window
     case QEvent::Hide:

@@ -49,9 +49,9 @@ class DibDepths : public ::testing::TestWithParam<std::tuple<int, bool>> {};
 TEST_P(DibDepths, EveryPixelReadsBackInPlace)
 {
     const auto [bitCount, topDown] = GetParam();
-    const BmpSpec spec = PatternSpec(bitCount, topDown);
+    const BmpSpec picture = PatternSpec(bitCount, topDown);
     CDib dib;
-    ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(spec)));
+    ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(picture)));
     EXPECT_EQ(dib.GetSize(), QSize(13, 5));
     EXPECT_EQ(dib.GetBitCount(), uint32_t(bitCount));
     EXPECT_EQ(dib.NumColors(), bitCount <= 8 ? 1 << bitCount : 0);
@@ -66,10 +66,10 @@ TEST_P(DibDepths, EveryPixelReadsBackInPlace)
         for (int x = 0; x < 13; ++x) {
             QRgb c = 0;
             ASSERT_TRUE(dib.GetPixelColor(x, y, c));
-            EXPECT_EQ(c, Expected(spec, x, y)) << x << "," << y;
-            EXPECT_EQ(image.pixel(x, y), Expected(spec, x, y)) << x << "," << y;
+            EXPECT_EQ(c, Expected(picture, x, y)) << x << "," << y;
+            EXPECT_EQ(image.pixel(x, y), Expected(picture, x, y)) << x << "," << y;
             if (bitCount <= 8) { // the table is all distinct colours
-                EXPECT_EQ(dib.GetPixelIndex(x, y), spec.pixel(x, y)) << x << "," << y;
+                EXPECT_EQ(dib.GetPixelIndex(x, y), picture.pixel(x, y)) << x << "," << y;
             }
         }
     }
@@ -197,12 +197,12 @@ TEST(Dib, HeaderIsMadeConsistentOnLoad)
 
 TEST(Dib, PackedDibGetsAFileHeader)
 {
-    const BmpSpec spec = PatternSpec(4, true);
-    const QByteArray file = MakeBmp(spec);
+    const BmpSpec picture = PatternSpec(4, true);
+    const QByteArray file = MakeBmp(picture);
     CDib dib;
     ASSERT_TRUE(dib.LoadFromPackedDib(file.mid(14)));
     EXPECT_EQ(dib.GetBlock(), file); // the same bytes as the file it came from
-    EXPECT_EQ(dib.GetImage().pixel(12, 4), Expected(spec, 12, 4));
+    EXPECT_EQ(dib.GetImage().pixel(12, 4), Expected(picture, 12, 4));
     EXPECT_FALSE(dib.LoadFromPackedDib(file.mid(14, 39)));
     EXPECT_TRUE(dib.IsEmpty());
 }

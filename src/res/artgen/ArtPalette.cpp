@@ -1,6 +1,7 @@
 #include "res/artgen/ArtPalette.h"
 
 #include "res/artgen/ArtColours.h"
+#include "res/artgen/ImageFiles.h"
 
 #include <limits>
 #include <unordered_map>
@@ -98,6 +99,12 @@ std::vector<uint8_t> Quantize(const QImage& image, const std::vector<QRgb>& pale
         }
     }
     return out;
+}
+
+QByteArray EncodeArtBitmap(const QImage& image)
+{
+    const std::vector<QRgb>& palette = ArtPalette();
+    return EncodeBmp8(image.width(), image.height(), Quantize(image, palette), palette);
 }
 
 } // namespace artgen

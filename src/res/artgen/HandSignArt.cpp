@@ -4,13 +4,12 @@
 // They are watched over video calls, often small and blurred, so each sign is
 // a bold silhouette first: a skin-coloured hand with a thick dark outline on a
 // light ground, the forearm in a sleeve coming in from the edge. The hand sits
-// higher as the degree rises, which a ladder at the left repeats, and the
+// higher as the degree rises, which a ladder at the right repeats, and the
 // syllable is written in the corner.
 #include "res/artgen/ArtGen.h"
 
 #include "res/artgen/ArtColours.h"
 #include "res/artgen/ArtPalette.h"
-#include "res/artgen/ImageFiles.h"
 #include "res/artgen/Lettering.h"
 #include "res/artgen/Shapes.h"
 #include "res/artgen/SuperCanvas.h"
@@ -89,21 +88,19 @@ const Finger kFlatFingers[4] = {
     { { 15.5, -37 }, { 18.0, -70 }, 4.9, 4.3 },    // little
 };
 
-std::vector<Part> FlatHand(bool bNails)
+std::vector<Part> FlatHand()
 {
     Part thumb = Skin();
     thumb.Add(Capsule({ -12, -10 }, { -24, -30 }, 8.0, 6.4));
     thumb.Add(Capsule({ -24, -30 }, { -33, -45 }, 6.4, 5.3));
-    if (bNails)
-        thumb.highlights.push_back(Nail({ -24, -30 }, { -33, -45 }, 5.3));
+    thumb.highlights.push_back(Nail({ -24, -30 }, { -33, -45 }, 5.3));
 
     Part hand = Skin();
     hand.Add(Blob({ { -15, 2 }, { -19, -18 }, { -19.5, -34 }, { -16, -44 }, { -3, -48 },
                     { 10, -47 }, { 19, -40 }, { 20, -24 }, { 16, -6 }, { 13, 2 }, { 0, 4 } }));
     for (const Finger& f : kFlatFingers) {
         hand.Add(Capsule(f.base, f.tip, f.rBase, f.rTip));
-        if (bNails)
-            hand.highlights.push_back(Nail(f.base, f.tip, f.rTip));
+        hand.highlights.push_back(Nail(f.base, f.tip, f.rTip));
     }
     for (int i = 0; i < 3; ++i) {
         const Finger& a = kFlatFingers[i];
@@ -212,7 +209,7 @@ struct HandModel {
 HandModel DoHand() { return { Fist(FistThumb::Across, false), { 0, -30 } }; }
 HandModel FaHand() { return { Fist(FistThumb::Out, false), { 6, -30 } }; }
 HandModel TiHand() { return { Fist(FistThumb::Across, true), { -4, -44 } }; }
-HandModel FlatHandModel() { return { FlatHand(true), { 0, -44 } }; }
+HandModel FlatHandModel() { return { FlatHand(), { 0, -44 } }; }
 
 struct Sign {
     const char* syllable;   // null for the blank picture
@@ -222,17 +219,19 @@ struct Sign {
     Placement at;
 };
 
+// Eight rungs up the right edge, do at the bottom just above the syllable;
+// the current degree's rung is marked. Arms come in from the left and the
+// bottom, so nothing covers it.
 void DrawLadder(QPainter& p, int degree)
 {
-    // Eight rungs, do at the bottom; the current one is marked.
     for (int k = 0; k < 8; ++k) {
-        const double y = 204 - k * 22;
+        const double y = 170 - k * 19;
         const bool current = k == degree;
         QPen pen{ QColor(current ? kAccent : kLadder) };
         pen.setWidthF(current ? 5.0 : 3.0);
         pen.setCapStyle(Qt::RoundCap);
         p.setPen(pen);
-        p.drawLine(QPointF(current ? 10 : 13, y), QPointF(current ? 32 : 27, y));
+        p.drawLine(QPointF(current ? 246 : 251, y), QPointF(current ? 270 : 265, y));
     }
 }
 
@@ -249,7 +248,8 @@ QImage RenderSign(const Sign& sign, double unit)
         const HandModel model = sign.hand();
         const QTransform t = HandTransform(model.centre, sign.at);
         const QPointF wrist = t.map(QPointF(0, 4));
-        const QPointF elbow = wrist + 420.0 * QPointF(std::cos(sign.armAngle * kPi / 180), std::sin(sign.armAngle * kPi / 180));
+        const double armAngle = sign.armAngle * kPi / 180;
+        const QPointF elbow = wrist + 420.0 * QPointF(std::cos(armAngle), std::sin(armAngle));
         // The forearm, the sleeve over it, then the hand in front.
         std::vector<Part> all = Arm(wrist, elbow);
         for (const Part& part : model.parts)
@@ -287,19 +287,16 @@ std::vector<ArtFile> MakeHandSignArt()
         { "so", 4, FlatHandModel, 90, { { 150, 104 }, 0, 1, false } },
         { "la", 5, FlatHandModel, 182, { { 165, 96 }, 160, 0.9, true } },
         { "ti", 6, TiHand, 92, { { 165, 88 }, 0, 1, false } },
-        { "do'", 7, DoHand, 95, { { 140, 58 }, 0, 1, false } },
+        { "do'", 7, DoHand, 95, { { 140, 62 }, 0, 1, false } },
     };
     const unsigned normalIds[] = { 174, 166, 167, 168, 169, 170, 171, 172, 173 };
     const unsigned largeIds[] = { 149, 150, 151, 152, 153, 154, 155, 156, 157 };
 
-    const std::vector<QRgb>& palette = ArtPalette();
     std::vector<ArtFile> files;
     for (int scale = 1; scale <= 2; ++scale) {
         for (size_t i = 0; i < std::size(signs); ++i) {
-            const QImage image = RenderSign(signs[i], scale);
             const unsigned id = scale == 1 ? normalIds[i] : largeIds[i];
-            files.push_back({ QStringLiteral("%1.bmp").arg(id),
-                              EncodeBmp8(image.width(), image.height(), Quantize(image, palette), palette) });
+            files.push_back({ QStringLiteral("%1.bmp").arg(id), EncodeArtBitmap(RenderSign(signs[i], scale)) });
         }
     }
     return files;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 
 namespace artgen {
@@ -129,17 +130,17 @@ QByteArray EncodePng(const QImage& image)
     QByteArray z;
     z.append(char(0x78));
     z.append(char(0x01));
-    for (int pos = 0; pos < raw.size() || pos == 0;) {
+    // Stored blocks of at most 65535 bytes; the last one says so.
+    int pos = 0;
+    do {
         const int len = std::min<int>(65535, int(raw.size()) - pos);
-        const bool last = pos + len >= raw.size();
+        const bool last = pos + len == raw.size();
         z.append(char(last ? 1 : 0));
         Le16(z, uint16_t(len));
         Le16(z, uint16_t(~len));
         z.append(raw.constData() + pos, len);
         pos += len;
-        if (last)
-            break;
-    }
+    } while (pos < raw.size());
     Be32(z, Adler32(raw));
 
     QByteArray out("\x89PNG\r\n\x1a\n", 8);

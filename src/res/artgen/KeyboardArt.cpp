@@ -129,9 +129,7 @@ QImage RenderKeyboard(int scale, const Held& held)
 
 ArtFile Bmp(unsigned id, const QImage& image)
 {
-    const std::vector<QRgb>& palette = ArtPalette();
-    return { QStringLiteral("%1.bmp").arg(id),
-             EncodeBmp8(image.width(), image.height(), Quantize(image, palette), palette) };
+    return { QStringLiteral("%1.bmp").arg(id), EncodeArtBitmap(image) };
 }
 
 // The hit map: palette index 13 + k on the area of key slot k, 0 elsewhere.

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cmath>
 
 namespace artgen {
@@ -18,6 +19,12 @@ constexpr int kArcSteps = 40; // per half turn; far below a pixel at our sizes
 QPointF Unit(double angle)
 {
     return QPointF(std::cos(angle), std::sin(angle));
+}
+
+// The Bezier segment from p1 to p2 of the Catmull-Rom spline through p0..p3.
+void CatmullRom(QPainterPath& path, QPointF p0, QPointF p1, QPointF p2, QPointF p3)
+{
+    path.cubicTo(p1 + (p2 - p0) / 6.0, p2 - (p3 - p1) / 6.0, p2);
 }
 
 } // namespace
@@ -53,11 +60,6 @@ QPainterPath Circle(QPointF centre, double radius)
     path.addPolygon(poly);
     path.closeSubpath();
     return path;
-}
-
-static void CatmullRom(QPainterPath& path, QPointF p0, QPointF p1, QPointF p2, QPointF p3)
-{
-    path.cubicTo(p1 + (p2 - p0) / 6.0, p2 - (p3 - p1) / 6.0, p2);
 }
 
 QPainterPath Blob(const std::vector<QPointF>& points)
