@@ -3,12 +3,12 @@
 #include "midi/MidiNotifyTarget.h"
 #include "platform/Profile.h"
 
-#include <QMetaObject>
 
 CMIDIInDevice::RunSelectDialogFn CMIDIInDevice::s_pfnRunSelectDialog = nullptr;
 
 struct CMIDIInDevice::Impl {
-    QObject context; // the lost-port handling runs through its thread's event loop
+    // The lost-port handling runs through this thread's event loop.
+    std::unique_ptr<QObject> context = CMidiNotifyTarget::CreateCallContext();
     std::unique_ptr<IMidiInPort> port;
     std::shared_ptr<CMidiNotifyTarget> target;
     uint64_t generation = 0; // which open a lost report belongs to
@@ -70,7 +70,7 @@ MMRESULT CMIDIInDevice::Open(QObject* pNotify, uint32_t id)
 
     auto target = std::make_shared<CMidiNotifyTarget>(pNotify);
     const uint64_t generation = ++m_pImpl->generation;
-    QObject* context = &m_pImpl->context;
+    QObject* context = m_pImpl->context.get();
     // Messages go straight from the backend thread into the notify object's
     // event queue: posting never blocks for long and never drops, and the queue
     // keeps arrival order.

@@ -3,7 +3,6 @@
 #include "midi/MidiNotifyTarget.h"
 #include "platform/Profile.h"
 
-#include <QMetaObject>
 
 #include <mutex>
 
@@ -14,7 +13,8 @@ CMIDIOutDevice::RunSelectDialogFn CMIDIOutDevice::s_pfnRunSelectDialog = nullptr
 // while a slow backend opens), sendMutex only guards the port pointer, so a send
 // never waits for an open and never races a close.
 struct CMIDIOutDevice::Impl {
-    QObject context; // the lost-port handling runs through its thread's event loop
+    // The lost-port handling runs through this thread's event loop.
+    std::unique_ptr<QObject> context = CMidiNotifyTarget::CreateCallContext();
     std::mutex openMutex;
     mutable std::mutex sendMutex;
     std::unique_ptr<IMidiOutPort> port; // written under both locks, read under either
@@ -80,7 +80,7 @@ MMRESULT CMIDIOutDevice::Open(QObject* pNotify, uint32_t id)
 
     auto target = std::make_shared<CMidiNotifyTarget>(pNotify);
     const uint64_t generation = ++m_pImpl->generation;
-    QObject* context = &m_pImpl->context;
+    QObject* context = m_pImpl->context.get();
     auto onLost = [this, context, generation] {
         CMidiNotifyTarget::InvokeFromAnyThread(context,
                                                [this, generation] { OnPortLost(generation); });

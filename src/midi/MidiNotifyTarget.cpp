@@ -39,8 +39,11 @@ static void InstallHandoffAcquirer()
     static std::once_flag once;
     std::call_once(once, [] {
         if (QCoreApplication* app = QCoreApplication::instance()) {
-            if (app->thread() == QThread::currentThread())
-                app->installEventFilter(new CHandoffAcquirer); // lives as long as the process
+            if (app->thread() == QThread::currentThread()) {
+                auto* acquirer = new CHandoffAcquirer;
+                acquirer->setParent(app);
+                app->installEventFilter(acquirer);
+            }
         }
     });
 }
@@ -48,6 +51,42 @@ static void InstallHandoffAcquirer()
 void CMidiNotifyTarget::AnnounceHandoff() {}
 static void InstallHandoffAcquirer() {}
 #endif
+
+namespace {
+
+// A queued call, built whole before it is handed to the other thread.
+class CQueuedCallEvent : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 0x3C5);
+    explicit CQueuedCallEvent(std::function<void()> fn) : QEvent(kType), m_fn(std::move(fn)) {}
+    std::function<void()> m_fn;
+};
+
+class CCallContext : public QObject {
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != CQueuedCallEvent::kType)
+            return QObject::event(e);
+        static_cast<CQueuedCallEvent*>(e)->m_fn();
+        return true;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<QObject> CMidiNotifyTarget::CreateCallContext()
+{
+    InstallHandoffAcquirer();
+    return std::make_unique<CCallContext>();
+}
+
+void CMidiNotifyTarget::InvokeFromAnyThread(QObject* context, std::function<void()> fn)
+{
+    auto* event = new CQueuedCallEvent(std::move(fn));
+    AnnounceHandoff();
+    QCoreApplication::postEvent(context, event);
+}
 
 CMidiNotifyTarget::CMidiNotifyTarget(QObject* object) : m_pObject(object)
 {
@@ -83,8 +122,9 @@ void CMidiNotifyTarget::Post(QEvent* event)
     if (m_pObject) {
         AnnounceHandoff();
         QCoreApplication::postEvent(m_pObject, event);
-    } else
+    } else {
         delete event;
+    }
 }
 
 void CMidiNotifyTarget::Detach()

@@ -1,12 +1,15 @@
 #pragma once
-// The object an open port reports to. A backend thread posts to it while the
-// UI thread may destroy it at any moment: the pointer is cleared, under a lock,
-// by the object's own destroyed() signal (or when the port closes), and nothing
-// is posted after that. A plain QPointer would not do: reading it on one thread
+// The object an open port reports to, and the way reports cross from a backend
+// thread to the UI thread. A backend thread posts to the object while the UI
+// thread may destroy it at any moment: the pointer is cleared, under a lock, by
+// the object's own destroyed() signal (or when the port closes), and nothing is
+// posted after that. A plain QPointer would not do: reading it on one thread
 // while the object dies on another is a race.
 #include <QMetaObject>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -27,13 +30,12 @@ public:
     // No more posting; safe to call twice.
     void Detach();
 
-    // Queues fn to run on context's thread; callable from any thread.
-    template <typename Fn>
-    static void InvokeFromAnyThread(QObject* context, Fn&& fn)
-    {
-        AnnounceHandoff();
-        QMetaObject::invokeMethod(context, std::forward<Fn>(fn), Qt::QueuedConnection);
-    }
+    // An object on the calling thread that runs what InvokeFromAnyThread()
+    // queues for it, through that thread's event loop. Deleting it drops what
+    // is still queued.
+    static std::unique_ptr<QObject> CreateCallContext();
+    // Queues fn to run on the context's thread; callable from any thread.
+    static void InvokeFromAnyThread(QObject* context, std::function<void()> fn);
 
     // Thread sanitizer builds only: Qt's event queue is not instrumented, so the
     // hand-over of a posted event to the receiving thread is invisible to it and

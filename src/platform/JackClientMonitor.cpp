@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 
 #include <cstdlib>
+#include <thread>
 
 Q_LOGGING_CATEGORY(lcJack, "kelvora.jack", QtWarningMsg)
 
@@ -96,6 +97,7 @@ bool CJackClientMonitor::Connect()
     }
     m_bShutdown.store(false);
     jack_on_shutdown(client, &CJackClientMonitor::OnShutdown, this);
+    jack_set_process_callback(client, &CJackClientMonitor::OnProcess, this);
     jack_set_port_registration_callback(client, &CJackClientMonitor::OnPortRegistration, this);
     if (jack_activate(client) != 0) {
         jack_client_close(client);
@@ -169,6 +171,24 @@ bool CJackClientMonitor::PortAlive(const std::string& name, uint64_t epoch)
     if (!AliveLocked() || epoch != m_nEpoch)
         return false;
     return jack_port_by_name(m_pClient, name.c_str()) != nullptr;
+}
+
+bool CJackClientMonitor::WaitForCycles(unsigned cycles, std::chrono::milliseconds timeout)
+{
+    const uint64_t target = m_nCycles.load() + cycles;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (m_nCycles.load() < target) {
+        if (m_bShutdown.load() || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+int CJackClientMonitor::OnProcess(uint32_t, void* arg)
+{
+    static_cast<CJackClientMonitor*>(arg)->m_nCycles.fetch_add(1, std::memory_order_relaxed);
+    return 0;
 }
 
 void CJackClientMonitor::OnShutdown(void* arg)

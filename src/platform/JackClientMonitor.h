@@ -65,7 +65,14 @@ public:
     // Whether the named port still exists on the server of that epoch.
     bool PortAlive(const std::string& name, uint64_t epoch);
 
+    // Waits until the server has run `cycles` more process cycles, or the
+    // timeout passes, or the server is gone. What a client wrote before the
+    // call has then been delivered: used before closing a port, since RtMidi
+    // may unregister it with the last messages still unsent.
+    bool WaitForCycles(unsigned cycles, std::chrono::milliseconds timeout);
+
 private:
+    static int OnProcess(uint32_t frames, void* arg);
     static void OnShutdown(void* arg);
     static void OnPortRegistration(uint32_t port, int registered, void* arg);
     void NotifyChange();
@@ -75,6 +82,7 @@ private:
     mutable std::mutex m_mutex;
     _jack_client* m_pClient = nullptr;
     std::atomic<bool> m_bShutdown{false}; // set from the JACK thread
+    std::atomic<uint64_t> m_nCycles{0};    // counted in the process callback
     uint64_t m_nEpoch = 0;
     uint64_t m_nNextEpoch = 1;
     std::map<uint64_t, int> m_clients; // our open JACK clients per epoch

@@ -18,6 +18,13 @@ CRtMidiOutPort::~CRtMidiOutPort()
     if (m_nWatchId)
         m_pSystems->Watch().Remove(m_nWatchId);
     std::lock_guard lock(m_mutex);
+    if (m_bSent && m_nJackEpoch != 0 && !m_bLost.load()) {
+        // RtMidi hands messages to the JACK thread through a buffer and, on
+        // closing, may unregister the port before the cycle that empties it
+        // has been delivered: the note-offs of the reset just before would be
+        // lost. Three cycles later the last write has been taken and passed on.
+        m_pSystems->Jack().WaitForCycles(3, std::chrono::milliseconds(250));
+    }
     try {
         // With JACK, RtMidi waits here for the last messages to leave (one
         // period), or up to a second when the server has gone.
@@ -120,6 +127,7 @@ MMRESULT CRtMidiOutPort::SendLocked(const uint8_t* bytes, std::size_t size)
         m_pSystems->Watch().Poke(); // a failed send: is the device still there?
         return MMSYSERR_ERROR;
     }
+    m_bSent = true;
     return MMSYSERR_NOERROR;
 }
 

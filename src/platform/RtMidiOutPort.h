@@ -33,6 +33,7 @@ private:
     const uint32_t m_nDeviceId;
     const MidiPortLostHandler m_onLost;
     std::atomic<bool> m_bLost{false};
+    bool m_bSent = false; // anything written since opening (under m_mutex)
     std::atomic<int> m_nLastError{-1}; // RtMidiError::Type of the call in progress
     int m_nWatchId = 0;
     uint64_t m_nJackEpoch = 0; // the JACK client counted with the monitor

@@ -220,6 +220,7 @@ void CTessaroView::Shutdown()
     // Held PC keys get their note-offs while the port is still open; the
     // metronome's thread is gone before the port closes.
     EndHeldPCKeys();
+    EndMouseNote();
     m_pPCKeyboard->SetEnabled(false);
     m_pMetronome->Stop();
     m_bMetronomeOn = 0;
@@ -570,6 +571,8 @@ void CTessaroView::AnimateMessage(uint32_t packedMsg)
         m_pKeyboardPicture->DrawKeyboardMessage(packedMsg);
     else if (m_nViewMode == 3)
         m_pHandSignPicture->ShowHandSignMessage(packedMsg);
+    else
+        TrackKeySlot(packedMsg); // unseen in the log, shown when a picture comes back
 }
 
 void CTessaroView::SendAndAnimate(uint32_t packedMsg)

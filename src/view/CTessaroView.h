@@ -102,6 +102,19 @@ public:
     // Ends every note held on the PC keyboard now.
     void EndHeldPCKeys();
 
+    // The keyboard picture played with the mouse, and the key states both
+    // pictures share (TessaroViewKeyboardPane.cpp). Points are in the view's
+    // coordinates; the handlers act only while the keyboard pane shows.
+    int HitTestKeyboard(const QPoint& point) const;
+    void OnLButtonDown(const QPoint& point);
+    void OnLButtonUp();
+    void OnMouseMove(const QPoint& point, bool leftButtonDown);
+    // Ends the note held with the mouse, if any, whatever the pane shows.
+    void EndMouseNote();
+    // Records a note-on or note-off in m_GUIKeySlots.
+    void TrackKeySlot(uint32_t packedMsg);
+    int m_nMouseNote = -1;
+
     // The metronome (TessaroViewMetronome.cpp)
     void OnToggleMetronome();
     void OnSetupMetronome();
@@ -156,6 +169,10 @@ protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    // Pressed beside the keyboard picture and dragged onto it (TessaroViewKeyboardPane.cpp).
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
     void ReadSettings();

@@ -34,7 +34,7 @@ QProcessEnvironment JackTestServer::Environment() const
     return env;
 }
 
-bool JackTestServer::Start(int periodFrames)
+bool JackTestServer::Start(int periodFrames, bool synchronous)
 {
     Stop();
     // Names from a small pool rather than unique ones: libjack keeps a registry
@@ -55,8 +55,11 @@ bool JackTestServer::Start(int periodFrames)
         m_pServer->setStandardOutputFile(m_strLogFile);
         // Should the test die, the server follows and cleans up after itself.
         m_pServer->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_pServer->start("jackd", {"--no-realtime", "-n", m_strName, "-d", "dummy", "-r", "48000",
-                                   "-p", QString::number(periodFrames)});
+        QStringList args{"--no-realtime", "-n", m_strName, "-d", "dummy", "-r", "48000", "-p",
+                         QString::number(periodFrames)};
+        if (synchronous)
+            args.prepend("--sync");
+        m_pServer->start("jackd", args);
         if (!m_pServer->waitForStarted(5000))
             return false;
         QElapsedTimer timer;
@@ -117,6 +120,7 @@ QProcess* JackTestServer::StartClient(const QString& program, const QStringList&
 {
     auto client = std::make_unique<QProcess>();
     client->setProcessEnvironment(Environment());
+    client->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     client->start(program, args);
     if (!client->waitForStarted(5000))
         return nullptr;

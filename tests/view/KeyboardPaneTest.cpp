@@ -1,0 +1,290 @@
+// The keyboard picture: where each note paints its key at both scales, the
+// released picture of a white key beside held ones, keys that stay down
+// through repaints and other panes, the hit map, and playing the picture with
+// the mouse, the events delivered through the window as the window system
+// delivers them (the pressed widget keeps the mouse).
+#define QTEST_QPA_MOUSE_HANDLING
+#include "ViewFixture.h"
+
+#include "midi/MIDIShortMsg.h"
+#include "res/ResourceIds.h"
+#include "view/KeyboardGeometry.h"
+
+#include <QPainter>
+#include <QTest>
+
+namespace {
+
+uint32_t On(int note, int velocity = 127) { return MakeNoteOn(0, uint8_t(note), uint8_t(velocity)); }
+uint32_t Off(int note) { return MakeNoteOff(0, uint8_t(note), 0); }
+using Msgs = std::vector<uint32_t>;
+
+// White key w at x = 6 + 20w, y 78, 22 x 44; black key b (the white key to its
+// left) at x = 20 + 20b, y 2, 12 x 68; all twice maximised.
+QRect KeyRect(int note, int f = 1)
+{
+    constexpr int kWhite[] = {0, -1, 1, -1, 2, 3, -1, 4, -1, 5, -1, 6, 7};
+    constexpr int kBlack[] = {-1, 0, -1, 1, -1, -1, 3, -1, 4, -1, 5, -1, -1};
+    const int k = note - 60;
+    return kWhite[k] >= 0 ? QRect((6 + 20 * kWhite[k]) * f, 78 * f, 22 * f, 44 * f)
+                          : QRect((20 + 20 * kBlack[k]) * f, 2 * f, 12 * f, 68 * f);
+}
+
+QImage BitmapImage(unsigned id)
+{
+    CDibPicture picture;
+    EXPECT_TRUE(picture.LoadBitmap(id)) << id;
+    QImage image(picture.GetSize(), QImage::Format_RGB32);
+    QPainter dc(&image);
+    picture.Draw(dc, image.rect(), image.rect());
+    return image;
+}
+
+bool HasRedDot(const QImage& image, const QRect& r)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (qRed(image.pixel(x, y)) > 180 && qGreen(image.pixel(x, y)) < 80)
+                return true;
+    return false;
+}
+
+class KeyboardPaneTest : public ViewFixture {
+protected:
+    void SetUp() override
+    {
+        ViewFixture::SetUp();
+        Start(0, 1);
+        m_pFrame->show();
+        m_pFrame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
+        m_pMidi->ClearSent();
+    }
+    void TearDown() override
+    {
+        QTestPrivate::qtestMouseButtons = Qt::NoButton; // QTest keeps it across tests
+        ViewFixture::TearDown();
+    }
+
+    CKeyboardPane* Pane() const { return m_pView->m_pKeyboardPicture; }
+    void Draw(uint32_t msg) const { Pane()->DrawKeyboardMessage(msg); }
+    QImage Shown() const { return Pane()->ShownPicture().convertToFormat(QImage::Format_RGB32); }
+    QImage OnScreen() const // the control's own painting, the picture's pixels
+    {
+        return Pane()->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(
+            QRect(Pane()->PictureOrigin(), Pane()->ShownPicture().size()));
+    }
+    std::vector<int> Down() const
+    {
+        std::vector<int> down;
+        for (int k = 0; k < 13; ++k)
+            if (m_pView->m_GUIKeySlots[size_t(k)].IsPressed())
+                down.push_back(60 + k);
+        return down;
+    }
+    Msgs Sent() const { return m_pMidi->Sent(MIDI_MAPPER); }
+
+    // Mouse, at points of the picture (normal scale) given in the window.
+    QPoint At(QPoint onPicture) const { return Pane()->mapTo(m_pFrame, Pane()->PictureOrigin() + onPicture); }
+    QPoint AtKey(int note) const { return At(KeyRect(note).center()); }
+    QPoint Gap() const { return At({35, 3}); }
+    QPoint Beside() const { return At({-15, 60}); } // the view, left of the picture
+    void Press(QPoint p) { QTest::mousePress(m_pFrame->windowHandle(), Qt::LeftButton, {}, p); }
+    void Move(QPoint p) { QTest::mouseMove(m_pFrame->windowHandle(), p); }
+    void Release(QPoint p) { QTest::mouseRelease(m_pFrame->windowHandle(), Qt::LeftButton, {}, p); }
+    void Click(QPoint p) { QTest::mouseClick(m_pFrame->windowHandle(), Qt::LeftButton, {}, p); }
+};
+
+} // namespace
+
+TEST(KeyboardPaneGeometry, ReleasedWhiteKeyShowsTheEdgesOfItsHeldWhiteNeighbours)
+{
+    const struct {
+        int released;
+        std::vector<int> held;
+        unsigned normal, maximised;
+    } cases[] = {
+        {62, {60, 64}, IDB_WHITE_UP_LR, IDB_WHITE_UP_LR_L}, {62, {60}, IDB_WHITE_UP_LEFT, IDB_WHITE_UP_LEFT_L},
+        {62, {64}, IDB_WHITE_UP_R, IDB_WHITE_UP_R_L},
+        {62, {61, 63}, IDB_WHITE_UP, IDB_WHITE_UP_L}, // black keys do not reach the lower part
+        {64, {65}, IDB_WHITE_UP_R, IDB_WHITE_UP_R_L},  {71, {72}, IDB_WHITE_UP_R, IDB_WHITE_UP_R_L},
+        {65, {64, 69}, IDB_WHITE_UP_LEFT, IDB_WHITE_UP_LEFT_L},
+        {72, {60, 71}, IDB_WHITE_UP_LEFT, IDB_WHITE_UP_LEFT_L}, // the ends have one neighbour
+    };
+    for (const auto& c : cases) {
+        GUIKeySlots keySlots;
+        for (int n : c.held)
+            keySlots[size_t(n - 60)].SetPressed(true);
+        EXPECT_EQ(GetWhiteKeyBitmapID(c.released - 60, keySlots, false), c.normal) << c.released;
+        EXPECT_EQ(GetWhiteKeyBitmapID(c.released - 60, keySlots, true), c.maximised) << c.released;
+    }
+}
+
+TEST_F(KeyboardPaneTest, EveryKeyPaintsInItsRectangleAndComesBackUpAtBothScales)
+{
+    for (int f : {1, 2}) {
+        Pane()->LoadKeyboardBitmaps(f == 2);
+        const QImage plain = Shown();
+        ASSERT_EQ(plain.size(), QSize(174, 124) * f);
+        const QImage whiteDown = BitmapImage(f == 1 ? IDB_WHITE_DOWN : IDB_WHITE_DOWN_L);
+        const QImage blackDown = BitmapImage(f == 1 ? IDB_BLACK_DOWN : IDB_BLACK_DOWN_L);
+        for (int d = 60; d <= 72; ++d) {
+            const QRect r = KeyRect(d, f);
+            Draw(On(d));
+            EXPECT_EQ(Down(), std::vector<int>{d});
+            QImage shown = Shown();
+            EXPECT_EQ(shown.copy(r), r.height() == 44 * f ? whiteDown : blackDown) << d;
+            QPainter(&shown).drawImage(r.topLeft(), plain.copy(r));
+            EXPECT_EQ(shown, plain) << d << ": drawn outside its rectangle";
+            Draw(On(d, 0)); // a note-on of velocity 0 is a release
+            EXPECT_EQ(Shown(), plain) << d;
+        }
+        for (uint32_t msg : {On(59), On(73), MakeControlChange(0, 7, 100), uint32_t(0x00643C10)})
+            Draw(msg);
+        EXPECT_EQ(Shown(), plain);
+        EXPECT_TRUE(Down().empty());
+    }
+}
+
+TEST_F(KeyboardPaneTest, KeysThatAreDownSurviveRepaintsReloadsAndOtherPanes)
+{
+    for (int n : {60, 64, 67})
+        m_pView->SendAndAnimate(m_pView->MakeNoteMessage(uint8_t(n), true));
+    auto expectOnScreen = [&](const std::vector<int>& down, int f, const char* when) {
+        const QImage screen = OnScreen();
+        for (int d = 60; d <= 72; ++d)
+            EXPECT_EQ(HasRedDot(screen, KeyRect(d, f)), std::count(down.begin(), down.end(), d) == 1)
+                << d << " " << when;
+    };
+    expectOnScreen({60, 64, 67}, 1, "drawn");
+    const QImage before = OnScreen();
+    Pane()->repaint();
+    m_pView->OnUpdate(CTessaroView::LayoutChanged); // lays out and reloads the set
+    Command(ID_VIEW_KEYBOARD);
+    EXPECT_EQ(OnScreen(), before);
+    m_pFrame->showMaximized();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return Pane()->IsMaximisedSet(); }));
+    expectOnScreen({60, 64, 67}, 2, "maximised");
+    m_pFrame->showNormal();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return !Pane()->IsMaximisedSet(); }));
+    EXPECT_EQ(OnScreen(), before);
+
+    Command(ID_VIEW_HAND_SIGN); // E goes up while the hand sign shows,
+    m_pView->SendAndAnimate(m_pView->MakeNoteMessage(64, false));
+    Command(ID_VIEW_MIDI_INPUT); // G while the log shows
+    m_pView->SendAndAnimate(m_pView->MakeNoteMessage(67, false));
+    Command(ID_VIEW_KEYBOARD);
+    expectOnScreen({60}, 1, "back from the other panes");
+}
+
+TEST_F(KeyboardPaneTest, HitMapFindsTheKeyAtEveryAreaCornerAndNothingInTheGaps)
+{
+    constexpr QRect kAreas[] = { // inclusive boxes of notes 60..72, normal scale
+        {QPoint(6, 6), QPoint(25, 117)},    {QPoint(20, 2), QPoint(31, 69)},    {QPoint(26, 6), QPoint(45, 117)},
+        {QPoint(40, 2), QPoint(51, 69)},    {QPoint(46, 6), QPoint(65, 117)},   {QPoint(66, 6), QPoint(85, 117)},
+        {QPoint(80, 2), QPoint(91, 69)},    {QPoint(86, 6), QPoint(105, 117)},  {QPoint(100, 2), QPoint(111, 69)},
+        {QPoint(106, 6), QPoint(125, 117)}, {QPoint(120, 2), QPoint(131, 69)},  {QPoint(126, 6), QPoint(145, 117)},
+        {QPoint(146, 6), QPoint(167, 117)}};
+    auto expectedNote = [&](QPoint p) { // black keys lie over the white keys' boxes
+        for (bool black : {true, false})
+            for (int k = 0; k < 13; ++k)
+                if ((kAreas[k].top() == 2) == black && kAreas[k].contains(p))
+                    return 60 + k;
+        return -1;
+    };
+    for (int f : {1, 2}) {
+        Pane()->LoadKeyboardBitmaps(f == 2);
+        m_pView->LayoutPanes();
+        const QPoint origin = Pane()->pos() + Pane()->PictureOrigin();
+        auto hit = [&](QPoint p) { return m_pView->HitTestKeyboard(origin + p); };
+        for (const QRect& a : kAreas)
+            for (QPoint c : {a.topLeft(), a.topRight(), a.bottomLeft(), a.bottomRight()}) {
+                EXPECT_EQ(hit(c * f), expectedNote(c)) << c.x() << "," << c.y() << " x" << f;
+                EXPECT_EQ(hit(c * f + QPoint(f - 1, f - 1)), expectedNote(c)) << c.x() << "," << c.y();
+            }
+        for (QPoint g : {QPoint(5, 60), QPoint(168, 60), QPoint(30, 118), QPoint(35, 3), QPoint(19, 2),
+                         QPoint(60, 5), QPoint(173, 123), QPoint(-1, 60), QPoint(-20, 60)})
+            EXPECT_EQ(hit(g * f), -1) << g.x() << "," << g.y() << " x" << f;
+    }
+}
+
+TEST_F(KeyboardPaneTest, MouseClicksAndDragsPlayTheKeysUnderIt)
+{
+    Press(AtKey(60));
+    EXPECT_EQ(Sent(), Msgs{On(60)});
+    EXPECT_EQ(Down(), std::vector<int>{60});
+    Release(AtKey(60));
+    EXPECT_EQ(Sent(), (Msgs{On(60), Off(60)}));
+    EXPECT_TRUE(Down().empty());
+
+    m_pMidi->ClearSent(); // sliding across keys plays them in turn, off them nothing
+    Press(AtKey(60));
+    Move(AtKey(62));
+    Move(AtKey(62) + QPoint(3, -10));
+    Move(AtKey(63));
+    Move(Beside());
+    Move(At({-300, 60})); // beyond the window
+    Move(AtKey(64));
+    Release(AtKey(64));
+    EXPECT_EQ(Sent(), (Msgs{On(60), Off(60), On(62), Off(62), On(63), Off(63), On(64), Off(64)}));
+
+    for (QPoint start : {Beside(), Gap()}) { // onto a key from off the keys: only its note-on
+        m_pMidi->ClearSent();
+        Press(start);
+        Move(AtKey(65));
+        EXPECT_EQ(Sent(), Msgs{On(65)});
+        Release(AtKey(65));
+    }
+    m_pMidi->ClearSent();
+    QTest::mouseDClick(m_pFrame->windowHandle(), Qt::LeftButton, {}, AtKey(69));
+    EXPECT_EQ(Sent(), (Msgs{On(69), Off(69), On(69), Off(69)}));
+
+    m_pMidi->ClearSent(); // beside the keys, and while another pane shows: nothing
+    for (QPoint at : {Gap(), At({5, 60}), At({30, 119}), At({-1, 60}), Beside()})
+        Click(at);
+    Command(ID_VIEW_HAND_SIGN);
+    Click(AtKey(60));
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(KeyboardPaneTest, MaleVoicePlaysTheClickedKeyAnOctaveDown)
+{
+    Command(ID_PCKEY_MALE);
+    Press(AtKey(60));
+    EXPECT_EQ(Sent(), Msgs{On(48)});
+    EXPECT_TRUE(HasRedDot(Shown(), KeyRect(60))); // the picture's C is down
+    Release(AtKey(60));
+    Press(AtKey(62)); // a voice change under the button ends the note that sounds
+    Command(ID_PCKEY_FEMALE);
+    Release(AtKey(62));
+    EXPECT_EQ(Sent(), (Msgs{On(48), Off(48), On(50), Off(50)}));
+}
+
+TEST_F(KeyboardPaneTest, HeldMouseNoteEndsWhenTheReleaseCannotCome)
+{
+    Press(AtKey(65));
+    Release(At({-300, -100})); // outside the window: the pressed pane still hears it
+    Press(AtKey(65)); // the release went to a popup: a move without the button ends it
+    qt_handleMouseEvent(m_pFrame->windowHandle(), AtKey(66), m_pFrame->mapToGlobal(AtKey(66)), Qt::NoButton,
+                        Qt::NoButton, QEvent::MouseMove, {}, 0);
+    QApplication::processEvents();
+    Release(AtKey(66));
+    Press(AtKey(67)); // the pane goes away under the button
+    Command(ID_VIEW_HAND_SIGN);
+    Release(AtKey(67));
+    Command(ID_VIEW_KEYBOARD);
+    Press(AtKey(69)); // another window takes over
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(Sent(), (Msgs{On(65), Off(65), On(65), Off(65), On(67), Off(67), On(69), Off(69)}));
+
+    m_pFrame->activateWindow(); // quitting with the button down
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
+    m_pMidi->ClearSent();
+    Press(AtKey(72));
+    m_pFrame->close();
+    EXPECT_EQ(Sent(), (Msgs{On(72), Off(72)}));
+    EXPECT_TRUE(Down().empty());
+}
