@@ -1,8 +1,5 @@
 // How fast the log takes lines, and how long the program takes to show its window.
-#include "app/CMainFrame.h"
-#include "app/CTessaroApp.h"
-#include "app/CTessaroDoc.h"
-#include "platform/LoopbackMidiBackend.h"
+#include "BenchWindow.h"
 #include "res/ResourceIds.h"
 #include "view/CTessaroView.h"
 
@@ -13,28 +10,12 @@
 
 namespace {
 
-struct Window {
-    Window()
-    {
-        MidiSystem::Install(std::make_unique<CLoopbackMidiBackend>(1, 1));
-        frame = CTessaroApp::CreateMainWindow(&doc);
-        view = frame->GetActiveView();
-    }
-    ~Window()
-    {
-        frame->close();
-        delete frame;
-    }
-    CTessaroDoc doc;
-    CMainFrame* frame;
-    CTessaroView* view;
-};
 
 // Lines appended per second; with the log shown, the edit is brought up to date
 // after every `batch` lines (1: each line on its own, the slowest case).
 void BM_AppendDumpLine(benchmark::State& state, unsigned mode)
 {
-    Window w;
+    BenchWindow w(1, 1);
     w.frame->Action(mode)->trigger();
     const int64_t batch = state.range(0);
     uint32_t key = 0;

@@ -2,10 +2,7 @@
 // lesson is shown at: one note drawn (on, then off), one hit test under the
 // mouse, the repaint that puts a drawn note on screen, and the loads that
 // a change of scale costs.
-#include "app/CMainFrame.h"
-#include "app/CTessaroApp.h"
-#include "app/CTessaroDoc.h"
-#include "platform/LoopbackMidiBackend.h"
+#include "BenchWindow.h"
 #include "res/ResourceIds.h"
 #include "view/CHandSignPane.h"
 #include "view/CKeyboardPane.h"
@@ -17,24 +14,14 @@
 
 namespace {
 
-struct Window {
+struct Window : BenchWindow {
     Window()
+        : BenchWindow(0, 1)
+        , pane(view->m_pKeyboardPicture)
     {
-        MidiSystem::Install(std::make_unique<CLoopbackMidiBackend>(0, 1));
-        frame = CTessaroApp::CreateMainWindow(&doc);
-        view = frame->GetActiveView();
-        pane = view->m_pKeyboardPicture;
         pane->LoadKeyboardBitmaps(true);
         view->LayoutPanes();
     }
-    ~Window()
-    {
-        frame->close();
-        delete frame;
-    }
-    CTessaroDoc doc;
-    CMainFrame* frame;
-    CTessaroView* view;
     CKeyboardPane* pane;
 };
 

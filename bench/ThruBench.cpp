@@ -1,10 +1,7 @@
 // Thru latency: a message arriving at the input (on a foreign thread, as a backend
 // delivers it) until the view has passed it on to the output port. Idle, and
 // while 10,000 messages a second arrive with the log shown.
-#include "app/CMainFrame.h"
-#include "app/CTessaroApp.h"
-#include "app/CTessaroDoc.h"
-#include "platform/LoopbackMidiBackend.h"
+#include "BenchWindow.h"
 #include "res/ResourceIds.h"
 #include "view/CTessaroView.h"
 
@@ -99,10 +96,8 @@ void RunThru(benchmark::State& state, int ratePerSecond, unsigned mode)
     arrivals.at.assign(count, Clock::time_point{});
     auto backend = std::make_unique<TimedBackend>(&arrivals);
     TimedBackend* midi = backend.get();
-    MidiSystem::Install(std::move(backend));
-    CTessaroDoc doc;
-    CMainFrame* frame = CTessaroApp::CreateMainWindow(&doc);
-    frame->Action(mode)->trigger();
+    BenchWindow window(std::move(backend));
+    window.frame->Action(mode)->trigger();
     QCoreApplication::processEvents();
     const long rssBefore = RssKiB();
 
@@ -144,8 +139,6 @@ void RunThru(benchmark::State& state, int ratePerSecond, unsigned mode)
     state.counters["max_us"] = us.empty() ? 0.0 : us.back();
     state.counters["lost"] = double(count - us.size());
     state.counters["rss_growth_KiB"] = double(RssKiB() - rssBefore);
-    frame->close();
-    delete frame;
 }
 
 void BM_ThruIdle(benchmark::State& state) { RunThru(state, 500, ID_VIEW_KEYBOARD); }

@@ -1,6 +1,8 @@
 #include "app/CSingleInstance.h"
 
+#include <QCryptographicHash>
 #include <QLocalServer>
+#include <QStandardPaths>
 #include <QLocalSocket>
 
 #include <cstdlib>
@@ -27,7 +29,12 @@ QString CSingleInstance::SocketName(const QString& appName)
     QString user = QString::fromLocal8Bit(qgetenv("USER"));
     if (user.isEmpty())
         user = QString::number(static_cast<qulonglong>(getuid()));
-    return appName + QStringLiteral("Wnd-") + user;
+    // One instance per profile: two instances on one settings file would
+    // overwrite each other's settings, two on different ones do no harm.
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QByteArray key =
+        QCryptographicHash::hash(config.toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
+    return appName + QStringLiteral("Wnd-") + user + QLatin1Char('-') + QString::fromLatin1(key);
 }
 
 bool CSingleInstance::HandOverToRunning(int timeoutMs)

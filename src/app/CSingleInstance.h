@@ -12,7 +12,8 @@ public:
     explicit CSingleInstance(const QString& name, QObject* parent = nullptr);
     ~CSingleInstance() override;
 
-    // The socket name for an application name: name + "Wnd" + the user.
+    // The socket name for an application name: name + "Wnd", the user and
+    // the profile folder.
     static QString SocketName(const QString& appName);
 
     // True when another instance answered and was asked to come forward.

@@ -299,9 +299,12 @@ TEST(JackServerTest, ServerStoppingClosesOpenDevicesAndLaterOnesAreFound)
     peer.reset();
     EXPECT_EQ(MidiSystem::Backend().InputCount(), 0u);
     audiblePort.reset(); // as the device would on the loss
-    EXPECT_TRUE(kvtest::WaitFor([] {
-        return MidiSystem::Backend().InputCount() == 0 && MidiSystem::Backend().OutputCount() == 0;
-    }));
+    EXPECT_TRUE(kvtest::WaitFor(
+        [] {
+            return MidiSystem::Backend().InputCount() == 0 &&
+                   MidiSystem::Backend().OutputCount() == 0;
+        },
+        8000));
 
     // A server started later is found without restarting the program.
     ASSERT_TRUE(server.Start()) << qPrintable(server.Log());
