@@ -598,14 +598,29 @@ int CTessaroView::GetKeySlotIndex(int note) const
 
 void CTessaroView::OnMale()
 {
-    m_bMale = 1;
-    Profile::WriteProfileInt("PCKey", "Male", 1);
+    SetVoice(1);
 }
 
 void CTessaroView::OnFemale()
 {
-    m_bMale = 0;
-    Profile::WriteProfileInt("PCKey", "Male", 0);
+    SetVoice(0);
+}
+
+void CTessaroView::SetVoice(int male)
+{
+    if (m_bMale != male) {
+        // The displays map notes through the voice: a key shown down under the
+        // old voice would be released under the new one on another key and
+        // stay down for good. Start the pictures afresh instead.
+        for (CGUIKeySlot& slot : m_GUIKeySlots)
+            slot.SetPressed(false);
+        m_bMale = male;
+        if (m_nViewMode == 1)
+            LoadKeyboardBitmaps();
+        else if (m_nViewMode == 3)
+            LoadHandSigns();
+    }
+    Profile::WriteProfileInt("PCKey", "Male", male);
 }
 
 // --- Commands ------------------------------------------------------------------------

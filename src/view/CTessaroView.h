@@ -91,6 +91,7 @@ public:
     // Voice of the PC keyboard
     void OnMale();
     void OnFemale();
+    void SetVoice(int male);
     int ToVoiceNote(int note) const { return m_bMale ? note - 12 : note; }
     int ToDisplayNote(int note) const { return m_bMale ? note + 12 : note; }
     int GetKeySlotIndex(int note) const;

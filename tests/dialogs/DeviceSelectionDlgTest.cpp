@@ -18,6 +18,7 @@
 namespace {
 
 using dlgtest::Click;
+using OutDlg = CSelectMIDIOutDeviceDlg;
 
 QStringList Entries(const QComboBox* list)
 {
@@ -27,27 +28,26 @@ QStringList Entries(const QComboBox* list)
     return entries;
 }
 
+// Input 0 and output 0 "Keys" by a named manufacturer, input 1 without a
+// driver, output 1 "Second synth", and a named mapper.
 class DeviceSelectionTest : public dlgtest::LoopbackTest {
 protected:
     void SetUp() override
     {
         LoopbackTest::SetUp();
         MidiCaps keys;
-        keys.wMid = 1; // a manufacturer with a name in the string table
+        keys.wMid = 1;
         keys.wPid = 42;
         keys.szPname = QStringLiteral("Keys");
         m_pLoop->SetInputCount(2);
         m_pLoop->SetInputCaps(0, keys);
         m_pLoop->SetInputNoDriver(1);
-
         m_pLoop->SetOutputCount(2);
         m_pLoop->SetOutputCaps(0, keys);
         m_pLoop->SetOutputName(1, QStringLiteral("Second synth"));
-        MidiCaps synth;
-        synth.wMid = 1;
-        synth.wPid = 7;
-        synth.szPname = QStringLiteral("Built-in synthesizer");
-        m_pLoop->SetOutputCaps(MIDI_MAPPER, synth);
+        keys.wPid = 7;
+        keys.szPname = QStringLiteral("Built-in synthesizer");
+        m_pLoop->SetOutputCaps(MIDI_MAPPER, keys);
     }
 };
 
@@ -57,35 +57,23 @@ TEST_F(DeviceSelectionTest, InputListNamesDevicesAndEndsWithEmptyEntry)
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Select MIDI In Device");
     EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({"Keys", "[ Invalid Driver ]", ""}));
-
     // Stored "no device": the first device, described beside the labels.
     EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 0);
-    const QStringList lines = dlg.m_ctlDescription->text().split('\n');
-    ASSERT_EQ(lines.size(), 6);
-    EXPECT_EQ(lines[0], "0");
-    EXPECT_EQ(lines[1], "");
-    EXPECT_FALSE(lines[2].isEmpty()); // manufacturer name
-    EXPECT_EQ(lines[3], "Keys");
-    EXPECT_EQ(lines[4], "1");
-    EXPECT_EQ(lines[5], "42");
-
+    EXPECT_EQ(dlg.m_ctlDescription->text(), "0\n\nMicrosoft Corporation\nKeys\n1\n42");
     // Neither a driverless device nor the empty entry can be described.
-    dlg.m_ctlDeviceList->setCurrentIndex(1);
-    EXPECT_EQ(dlg.m_ctlDescription->text(), "");
-    dlg.m_ctlDeviceList->setCurrentIndex(2);
-    EXPECT_EQ(dlg.m_ctlDescription->text(), "");
+    for (int i : {1, 2}) {
+        dlg.m_ctlDeviceList->setCurrentIndex(i);
+        EXPECT_EQ(dlg.m_ctlDescription->text(), "") << i;
+    }
     Click(dlg, IDOK);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
-}
 
-TEST_F(DeviceSelectionTest, InputOpensOnStoredDeviceOrFirst)
-{
     for (auto [stored, expected] : {std::pair{1u, 1}, {5u, 0}, {MIDI_NO_DEVICE, 0}}) {
-        CSelectMIDIInDeviceDlg dlg;
-        dlg.m_nDeviceID = stored;
-        dlg.show();
-        EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), expected) << stored;
+        CSelectMIDIInDeviceDlg again;
+        again.m_nDeviceID = stored;
+        again.show();
+        EXPECT_EQ(again.m_ctlDeviceList->currentIndex(), expected) << stored;
     }
 }
 
@@ -96,7 +84,6 @@ TEST_F(DeviceSelectionTest, InputWithoutDevicesHasOnlyTheEmptyEntry)
     dlg.m_nDeviceID = 0;
     dlg.show();
     EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({""}));
-    EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 0);
     EXPECT_EQ(dlg.m_ctlDescription->text(), "");
     Click(dlg, IDOK);
     EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
@@ -111,15 +98,14 @@ TEST_F(DeviceSelectionTest, LongProductNamesAreShownWhole)
     dlg.show();
     EXPECT_EQ(dlg.m_ctlDeviceList->itemText(0), longName);
     EXPECT_TRUE(dlg.m_ctlDescription->text().contains(longName));
-    const QFontMetrics fm(dlg.m_ctlDescription->font());
-    EXPECT_GE(dlg.m_ctlDescription->width(), fm.horizontalAdvance(longName));
+    EXPECT_GE(dlg.m_ctlDescription->width(), QFontMetrics(dlg.m_ctlDescription->font()).horizontalAdvance(longName));
     EXPECT_LE(dlg.m_ctlDescription->geometry().right(), dlg.width());
     EXPECT_LE(dlg.GetDlgItem(IDCANCEL)->geometry().right(), dlg.width());
 }
 
 TEST_F(DeviceSelectionTest, OutputMapperBoxTogglesListAndDescription)
 {
-    CSelectMIDIOutDeviceDlg dlg;
+    OutDlg dlg;
     dlg.m_bUseMapper = 1;
     dlg.m_nDeviceID = MIDI_MAPPER;
     dlg.show();
@@ -127,33 +113,20 @@ TEST_F(DeviceSelectionTest, OutputMapperBoxTogglesListAndDescription)
     EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({"Keys", "Second synth", ""}));
     EXPECT_TRUE(dlg.m_ctlUseMapper->isChecked());
     EXPECT_FALSE(dlg.m_ctlDeviceList->isEnabled());
-    const QStringList mapper = dlg.m_ctlDescription->text().split('\n');
-    ASSERT_EQ(mapper.size(), 6);
-    EXPECT_EQ(mapper[0], "-1");
-    EXPECT_EQ(mapper[3], "Built-in synthesizer");
+    EXPECT_EQ(dlg.m_ctlDescription->text(), "-1\n\nMicrosoft Corporation\nBuilt-in synthesizer\n1\n7");
 
     // Clearing the box leaves the empty entry for the first device.
-    Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
+    Click(dlg, OutDlg::IDC_USE_MAPPER);
     EXPECT_TRUE(dlg.m_ctlDeviceList->isEnabled());
     EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 0);
     EXPECT_TRUE(dlg.m_ctlDescription->text().startsWith("0\n\n"));
 
-    dlg.m_ctlDeviceList->setCurrentIndex(1);
-    Click(dlg, IDOK);
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.m_bUseMapper, 0);
-    EXPECT_EQ(dlg.m_nDeviceID, 1u);
-}
-
-TEST_F(DeviceSelectionTest, OutputEmptyEntryChoosesNoDevice)
-{
-    // Not an id beyond the last device, which a device plugged in later would get.
-    CSelectMIDIOutDeviceDlg dlg;
-    dlg.m_nDeviceID = 0;
-    dlg.show();
+    // The empty entry chooses no device, not an id beyond the last device,
+    // which a device plugged in later would get.
     dlg.m_ctlDeviceList->setCurrentIndex(2);
     EXPECT_EQ(dlg.m_ctlDescription->text(), "");
     Click(dlg, IDOK);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.m_bUseMapper, 0);
     EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
 }
@@ -174,6 +147,16 @@ void WhenDialogRuns(F drive)
     });
 }
 
+// Unticks the mapper box, picks entry 1, and answers with `button`.
+void PickSecond(int button)
+{
+    WhenDialogRuns<OutDlg>([button](OutDlg& dlg) {
+        Click(dlg, OutDlg::IDC_USE_MAPPER);
+        dlg.m_ctlDeviceList->setCurrentIndex(1);
+        Click(dlg, button);
+    });
+}
+
 TEST_F(DeviceSelectionTest, SelectDeviceRunsTheDialogs)
 {
     const auto oldIn = CMIDIInDevice::s_pfnRunSelectDialog;
@@ -191,26 +174,15 @@ TEST_F(DeviceSelectionTest, SelectDeviceRunsTheDialogs)
 
     CMIDIOutDevice out;
     out.SetDeviceID(MIDI_MAPPER);
-    WhenDialogRuns<CSelectMIDIOutDeviceDlg>([](CSelectMIDIOutDeviceDlg& dlg) {
-        EXPECT_TRUE(dlg.m_ctlUseMapper->isChecked());
-        Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
-        dlg.m_ctlDeviceList->setCurrentIndex(1);
-        Click(dlg, IDCANCEL);
-    });
+    PickSecond(IDCANCEL);
     EXPECT_EQ(out.SelectDevice(true), MIDI_MAPPER);
-
-    WhenDialogRuns<CSelectMIDIOutDeviceDlg>([](CSelectMIDIOutDeviceDlg& dlg) {
-        Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
-        dlg.m_ctlDeviceList->setCurrentIndex(1);
-        Click(dlg, IDOK);
-    });
+    PickSecond(IDOK);
     EXPECT_EQ(out.SelectDevice(true), 1u);
     EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", -100), 1);
-
-    // Setting the box last chooses the mapper, whatever the list shows.
-    WhenDialogRuns<CSelectMIDIOutDeviceDlg>([](CSelectMIDIOutDeviceDlg& dlg) {
+    // Ticking the box last chooses the mapper, whatever the list shows.
+    WhenDialogRuns<OutDlg>([](OutDlg& dlg) {
         EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 1);
-        Click(dlg, CSelectMIDIOutDeviceDlg::IDC_USE_MAPPER);
+        Click(dlg, OutDlg::IDC_USE_MAPPER);
         Click(dlg, IDOK);
     });
     EXPECT_EQ(out.SelectDevice(true), MIDI_MAPPER);

@@ -27,70 +27,65 @@ protected:
     }
     QComboBox* PatchList() { return m_dlg.GetDlgItem<QComboBox>(Dlg::IDC_PATCH_LIST); }
     QString GroupText() { return m_dlg.GetDlgItem<QLabel>(Dlg::IDC_PATCH_GROUP)->text(); }
-    bool PatchControlsEnabled()
-    {
-        return Enabled(m_dlg, Dlg::IDC_PATCH_LABEL) && Enabled(m_dlg, Dlg::IDC_PATCH_LIST) &&
-               Enabled(m_dlg, Dlg::IDC_PATCH_GROUP_LABEL) && Enabled(m_dlg, Dlg::IDC_PATCH_GROUP);
-    }
-    bool PatchControlsDisabled()
-    {
-        return !Enabled(m_dlg, Dlg::IDC_PATCH_LABEL) && !Enabled(m_dlg, Dlg::IDC_PATCH_LIST) &&
-               !Enabled(m_dlg, Dlg::IDC_PATCH_GROUP_LABEL) &&
-               !Enabled(m_dlg, Dlg::IDC_PATCH_GROUP);
-    }
     QString ChannelText() { return m_dlg.GetDlgItem<QLineEdit>(Dlg::IDC_CHANNEL_EDIT)->text(); }
+    // How many of the patch label, list, group label and group are enabled.
+    int PatchControlsEnabled()
+    {
+        int n = 0;
+        for (int id : {Dlg::IDC_PATCH_LABEL, Dlg::IDC_PATCH_LIST, Dlg::IDC_PATCH_GROUP_LABEL, Dlg::IDC_PATCH_GROUP})
+            n += Enabled(m_dlg, id);
+        return n;
+    }
+    void StepChannel(Qt::Key key) { QTest::keyClick(m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_EDIT), key); }
 
     Dlg m_dlg;
 };
 
-TEST_F(SetupMIDIOutputTest, PatchListHoldsTheNamedProgramsUpToTheFirstGap)
+TEST_F(SetupMIDIOutputTest, PatchListHoldsTheNamedProgramsAndShowsTheirGroup)
 {
-    QComboBox* list = PatchList();
-    ASSERT_EQ(list->count(), 96);
-    EXPECT_EQ(list->itemText(0), "0 - Acoustic grand piano");
-    EXPECT_EQ(list->itemText(95), "95 - Pad 8 (sweep)");
-    EXPECT_EQ(list->currentIndex(), 0);
-    EXPECT_EQ(GroupText(), "Piano");
-}
-
-TEST_F(SetupMIDIOutputTest, GroupFollowsTheSelectedPatch)
-{
-    const std::pair<int, const char*> cases[] = {
-        {24, "Guitar"}, {87, "Synth Lead"}, {88, "Synth Pad"}, {-1, "<Undefined Patch Group>"}};
-    for (auto [patch, group] : cases) {
-        PatchList()->setCurrentIndex(patch);
-        EXPECT_EQ(GroupText(), group) << patch;
+    // The named programs up to the first gap, the group following the selection.
+    ASSERT_EQ(PatchList()->count(), 96);
+    EXPECT_EQ(PatchList()->currentIndex(), 0);
+    const struct {
+        int patch;
+        const char* item;
+        const char* group;
+    } cases[] = {
+        {0, "0 - Acoustic grand piano", "Piano"},
+        {24, "24 - Acoustic guitar (nylon)", "Guitar"},
+        {87, "87 - Lead 8 (brass + lead)", "Synth Lead"},
+        {88, "88 - Pad 1 (new age)", "Synth Pad"},
+        {95, "95 - Pad 8 (sweep)", "Synth Pad"},
+        {-1, "", "<Undefined Patch Group>"},
+    };
+    for (const auto& c : cases) {
+        PatchList()->setCurrentIndex(c.patch);
+        EXPECT_EQ(PatchList()->itemText(c.patch), c.item);
+        EXPECT_EQ(GroupText(), c.group) << c.patch;
     }
-    EXPECT_EQ(PatchList()->itemText(24), "24 - Acoustic guitar (nylon)");
-    EXPECT_EQ(PatchList()->itemText(87), "87 - Lead 8 (brass + lead)");
-    EXPECT_EQ(PatchList()->itemText(88), "88 - Pad 1 (new age)");
-
     // The table itself, also for programs the list never offers.
-    EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(127)), "Sound Effects");
-    EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(7)), "Piano");
-    EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(8)), "Chromatic Percussion");
-    for (int outside : {-100, 130, 100000})
-        EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(outside)),
-                  "<Undefined Patch Group>")
-            << outside;
+    for (auto [patch, group] : {std::pair{127, "Sound Effects"}, {7, "Piano"}, {8, "Chromatic Percussion"},
+                                {-100, "<Undefined Patch Group>"}, {130, "<Undefined Patch Group>"},
+                                {100000, "<Undefined Patch Group>"}})
+        EXPECT_EQ(StringTable::GetString(Dlg::GetPatchGroupStringID(patch)), group) << patch;
 }
 
 TEST_F(SetupMIDIOutputTest, PercussionChannelDisablesThePatch)
 {
-    EXPECT_TRUE(PatchControlsEnabled());
+    EXPECT_EQ(PatchControlsEnabled(), 4);
     TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "10");
-    EXPECT_TRUE(PatchControlsDisabled());
+    EXPECT_EQ(PatchControlsEnabled(), 0);
     EXPECT_TRUE(Enabled(m_dlg, IDOK));
     TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "1");
-    EXPECT_TRUE(PatchControlsEnabled());
+    EXPECT_EQ(PatchControlsEnabled(), 4);
 
     // Stepping onto and off channel 10 with the arrow keys.
     TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "9");
-    QTest::keyClick(m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_EDIT), Qt::Key_Up);
+    StepChannel(Qt::Key_Up);
     EXPECT_EQ(ChannelText(), "10");
-    EXPECT_TRUE(PatchControlsDisabled());
-    QTest::keyClick(m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_EDIT), Qt::Key_Up);
-    EXPECT_TRUE(PatchControlsEnabled());
+    EXPECT_EQ(PatchControlsEnabled(), 0);
+    StepChannel(Qt::Key_Up);
+    EXPECT_EQ(PatchControlsEnabled(), 4);
 }
 
 TEST_F(SetupMIDIOutputTest, ChannelOutOfRangeDisablesOkAndTheSpinBringsItBack)
@@ -100,7 +95,7 @@ TEST_F(SetupMIDIOutputTest, ChannelOutOfRangeDisablesOkAndTheSpinBringsItBack)
         EXPECT_FALSE(Enabled(m_dlg, IDOK)) << bad;
     }
     TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "17");
-    QTest::keyClick(m_dlg.GetDlgItem(Dlg::IDC_CHANNEL_EDIT), Qt::Key_Up);
+    StepChannel(Qt::Key_Up);
     EXPECT_EQ(ChannelText(), "16");
     EXPECT_TRUE(Enabled(m_dlg, IDOK));
 
@@ -118,25 +113,10 @@ TEST_F(SetupMIDIOutputTest, UseMidiInDisablesChannelAndVelocityOnly)
     for (int id : {Dlg::IDC_CHANNEL_LABEL, Dlg::IDC_CHANNEL_EDIT, Dlg::IDC_CHANNEL_SPIN,
                    Dlg::IDC_VELOCITY_LABEL, Dlg::IDC_VELOCITY_EDIT, Dlg::IDC_VELOCITY_SPIN})
         EXPECT_FALSE(Enabled(m_dlg, id)) << id;
-    EXPECT_TRUE(PatchControlsDisabled()); // still decided by channel 10
+    EXPECT_EQ(PatchControlsEnabled(), 0); // still decided by channel 10
     Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
     EXPECT_TRUE(Enabled(m_dlg, Dlg::IDC_VELOCITY_EDIT));
     EXPECT_TRUE(Enabled(m_dlg, Dlg::IDC_CHANNEL_SPIN));
-}
-
-TEST_F(SetupMIDIOutputTest, OkReturnsTheValues)
-{
-    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "16");
-    TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, "127");
-    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
-    PatchList()->setCurrentIndex(88);
-    Click(m_dlg, IDOK);
-    EXPECT_EQ(m_dlg.result(), QDialog::Accepted);
-    EXPECT_FALSE(m_dlg.isVisible());
-    EXPECT_EQ(m_dlg.m_bUseMIDIIn, 1);
-    EXPECT_EQ(m_dlg.m_nChannel, 16u);
-    EXPECT_EQ(m_dlg.m_nPatch, 88);
-    EXPECT_EQ(m_dlg.m_nVelocity, 127u);
 }
 
 TEST_F(SetupMIDIOutputTest, PatchOutsideTheListIsNoSelection)
@@ -154,7 +134,7 @@ TEST_F(SetupMIDIOutputTest, PatchOutsideTheListIsNoSelection)
     EXPECT_EQ(dlg.m_nVelocity, 64u);
 }
 
-TEST_F(SetupMIDIOutputTest, BadVelocityKeepsTheDialogOpenWithFocusOnIt)
+TEST_F(SetupMIDIOutputTest, BadVelocityKeepsTheDialogOpenAndOkReturnsTheValues)
 {
     for (const char* bad : {"128", "-1", "loud", ""}) {
         TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, bad);
@@ -165,9 +145,22 @@ TEST_F(SetupMIDIOutputTest, BadVelocityKeepsTheDialogOpenWithFocusOnIt)
         EXPECT_EQ(m_dlg.focusWidget(), m_dlg.GetDlgItem(Dlg::IDC_VELOCITY_EDIT)) << bad;
     }
     TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, "128");
-    dlgtest::MessageBoxAnswerer answer;
+    {
+        dlgtest::MessageBoxAnswerer answer;
+        Click(m_dlg, IDOK);
+        EXPECT_EQ(answer.Text(), "Please enter an integer between 0 and 127.");
+    }
+    TypeInto(m_dlg, Dlg::IDC_CHANNEL_EDIT, "16");
+    TypeInto(m_dlg, Dlg::IDC_VELOCITY_EDIT, "127");
+    Click(m_dlg, Dlg::IDC_USE_MIDI_IN);
+    PatchList()->setCurrentIndex(88);
     Click(m_dlg, IDOK);
-    EXPECT_EQ(answer.Text(), "Please enter an integer between 0 and 127.");
+    EXPECT_EQ(m_dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(m_dlg.isVisible());
+    EXPECT_EQ(m_dlg.m_bUseMIDIIn, 1);
+    EXPECT_EQ(m_dlg.m_nChannel, 16u);
+    EXPECT_EQ(m_dlg.m_nPatch, 88);
+    EXPECT_EQ(m_dlg.m_nVelocity, 127u);
 }
 
 } // namespace

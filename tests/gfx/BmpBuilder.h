@@ -10,7 +10,7 @@
 
 namespace bmptest {
 
-struct BmpSpec {
+struct BmpLayout {
     int width = 1;
     int height = 1;          // negative: rows stored top-down
     int bitCount = 8;
@@ -28,11 +28,11 @@ inline uint32_t Le32(const QByteArray& b, int at) { return qFromLittleEndian<qui
 constexpr int kBfSize = 2, kBfOffBits = 10, kBiSize = 14, kBiWidth = 18, kBiHeight = 22,
               kBiPlanes = 26, kBiBitCount = 28, kBiCompression = 30, kBiClrUsed = 46;
 
-inline QByteArray MakeBmp(const BmpSpec& s)
+inline QByteArray MakeBmp(const BmpLayout& s)
 {
     const int w = s.width, h = s.height < 0 ? -s.height : s.height;
     const int stride = ((w * s.bitCount + 31) / 32) * 4;
-    const int offBits = 14 + 40 + 4 * int(s.table.size());
+    const int offBits = 54 + 4 * int(s.table.size());
     QByteArray b(offBits + stride * h, '\0');
     b[0] = 'B';
     b[1] = 'M';
@@ -44,33 +44,19 @@ inline QByteArray MakeBmp(const BmpSpec& s)
     PutLe16(b, kBiPlanes, 1);
     PutLe16(b, kBiBitCount, uint16_t(s.bitCount));
     PutLe32(b, kBiClrUsed, s.clrUsed);
-    for (size_t i = 0; i < s.table.size(); ++i) {
-        char* e = b.data() + 54 + 4 * i;
-        e[0] = char(qBlue(s.table[i]));
-        e[1] = char(qGreen(s.table[i]));
-        e[2] = char(qRed(s.table[i]));
-    }
+    for (size_t i = 0; i < s.table.size(); ++i)
+        PutLe32(b, int(54 + 4 * i), s.table[i] & 0xFFFFFFu); // blue, green, red, 0
     for (int y = 0; y < h; ++y) {
-        const int stored = s.height < 0 ? y : h - 1 - y;
-        auto* row = reinterpret_cast<uint8_t*>(b.data() + offBits + stored * stride);
+        auto* row = reinterpret_cast<uint8_t*>(b.data() + offBits + (s.height < 0 ? y : h - 1 - y) * stride);
         for (int x = 0; x < w; ++x) {
             const uint32_t v = s.pixel(x, y);
-            switch (s.bitCount) {
-            case 1: row[x / 8] |= uint8_t((v & 1) << (7 - x % 8)); break;
-            case 4: row[x / 2] |= uint8_t((v & 15) << (x % 2 ? 0 : 4)); break;
-            case 8: row[x] = uint8_t(v); break;
-            case 24:
-                row[3 * x] = uint8_t(v);
-                row[3 * x + 1] = uint8_t(v >> 8);
-                row[3 * x + 2] = uint8_t(v >> 16);
-                break;
-            case 32:
-                row[4 * x] = uint8_t(v);
-                row[4 * x + 1] = uint8_t(v >> 8);
-                row[4 * x + 2] = uint8_t(v >> 16);
-                row[4 * x + 3] = 0x5A; // reserved byte: must not leak into the colour
-                break;
-            default: break;
+            if (s.bitCount < 8) {
+                const int perByte = 8 / s.bitCount;
+                row[x / perByte] |= uint8_t((v & ((1u << s.bitCount) - 1)) << (s.bitCount * (perByte - 1 - x % perByte)));
+            } else {
+                const int n = s.bitCount / 8;
+                for (int k = 0; k < n; ++k) // a 32-bit reserved byte must not leak into the colour
+                    row[n * x + k] = k < 3 ? uint8_t(v >> (8 * k)) : uint8_t(0x5A);
             }
         }
     }

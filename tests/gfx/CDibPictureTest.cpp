@@ -15,33 +15,27 @@ namespace {
 
 constexpr QRgb kUntouched = 0xFF123456;
 
+QRgb SmallPixel(int x, int y) { return qRgb(40 + 50 * x, 30 + 60 * y, 99); }
+
 // 4 x 3, every pixel its own colour.
 QByteArray SmallPicture()
 {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 4;
     s.height = 3;
     s.bitCount = 24;
-    s.pixel = [](int x, int y) { return uint32_t(40 + 50 * x) << 16 | uint32_t(30 + 60 * y) << 8 | 99u; };
+    s.pixel = [](int x, int y) { return SmallPixel(x, y) & 0xFFFFFFu; };
     return MakeBmp(s);
 }
 
-QRgb SmallPixel(int x, int y)
-{
-    return qRgb(40 + 50 * x, 30 + 60 * y, 99);
-}
-
-QImage Target()
+// A 20 x 16 target after drawing picture from source into dest.
+QImage Drawn(const CDibPicture& picture, const QRect& dest, const QRect& source)
 {
     QImage image(20, 16, QImage::Format_RGB32);
     image.fill(kUntouched);
-    return image;
-}
-
-void DrawInto(QImage& target, const CDibPicture& picture, const QRect& dest, const QRect& source)
-{
-    QPainter dc(&target);
+    QPainter dc(&image);
     picture.Draw(dc, dest, source);
+    return image;
 }
 
 // Counts pixels outside r that were painted.
@@ -57,13 +51,12 @@ int PaintedOutside(const QImage& image, const QRect& r)
 TEST(DibPicture, LoadsProgramBitmapsAndForgetsOnFailure)
 {
     CDibPicture picture;
-    EXPECT_TRUE(picture.IsEmpty());
     EXPECT_EQ(picture.GetSize(), QSize(0, 0));
     ASSERT_TRUE(picture.LoadBitmap(301u));
     EXPECT_EQ(picture.GetSize(), QSize(174, 124));
     ASSERT_TRUE(picture.LoadBitmap(307u)); // reloading switches scale
     EXPECT_EQ(picture.GetSize(), QSize(348, 248));
-    // An id that is no bitmap of ours: false, and the old picture is gone.
+    // An id that is no bitmap of ours, or a damaged block: false, and the old picture is gone.
     EXPECT_FALSE(picture.LoadBitmap(4242u));
     EXPECT_TRUE(picture.IsEmpty());
     ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
@@ -74,41 +67,27 @@ TEST(DibPicture, LoadsProgramBitmapsAndForgetsOnFailure)
     EXPECT_TRUE(picture.IsEmpty());
 }
 
-TEST(DibPicture, DrawsOneToOneAtItsOwnSize)
+TEST(DibPicture, DrawsOneToOneOrStretched)
 {
     CDibPicture picture;
     ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
-    QImage target = Target();
     const QRect dest(5, 7, 4, 3);
-    DrawInto(target, picture, dest, dest);
+    QImage target = Drawn(picture, dest, dest);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
             EXPECT_EQ(target.pixel(5 + x, 7 + y), SmallPixel(x, y)) << x << "," << y;
     EXPECT_EQ(PaintedOutside(target, dest), 0);
 
     // Only the source's size is copied, from the picture's own corner,
-    // wherever the source rectangle lies.
-    target = Target();
-    DrawInto(target, picture, dest, QRect(100, 100, 2, 1));
-    EXPECT_EQ(target.pixel(5, 7), SmallPixel(0, 0));
+    // wherever the source rectangle lies; never more than the picture.
+    target = Drawn(picture, dest, QRect(100, 100, 2, 1));
     EXPECT_EQ(target.pixel(6, 7), SmallPixel(1, 0));
     EXPECT_EQ(PaintedOutside(target, QRect(5, 7, 2, 1)), 0);
-
-    // A source larger than the picture copies no more than the picture.
-    target = Target();
-    DrawInto(target, picture, dest, QRect(0, 0, 12, 12));
-    EXPECT_EQ(PaintedOutside(target, dest), 0);
-}
-
-TEST(DibPicture, StretchesWhenTheRectangleDiffers)
-{
-    CDibPicture picture;
-    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
+    EXPECT_EQ(PaintedOutside(Drawn(picture, dest, QRect(0, 0, 12, 12)), dest), 0);
 
     // One pixel wider: the whole picture is stretched to fill it.
-    QImage target = Target();
     const QRect wider(2, 2, 5, 3);
-    DrawInto(target, picture, wider, wider);
+    target = Drawn(picture, wider, wider);
     EXPECT_EQ(PaintedOutside(target, wider), 0);
     for (int y = 0; y < 3; ++y) {
         EXPECT_EQ(target.pixel(2, 2 + y), SmallPixel(0, y));
@@ -116,38 +95,30 @@ TEST(DibPicture, StretchesWhenTheRectangleDiffers)
         for (int x = 0; x < 5; ++x)
             EXPECT_NE(target.pixel(2 + x, 2 + y), kUntouched);
     }
-
     // Twice the size, every picture pixel becomes 2 x 2.
-    target = Target();
     const QRect doubled(1, 1, 8, 6);
-    DrawInto(target, picture, doubled, doubled);
+    target = Drawn(picture, doubled, doubled);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(target.pixel(1 + x, 1 + y), SmallPixel(x / 2, y / 2)) << x << "," << y;
-
     // Stretched, then only source's size of the result reaches the target.
-    target = Target();
-    DrawInto(target, picture, doubled, QRect(0, 0, 3, 2));
+    target = Drawn(picture, doubled, QRect(0, 0, 3, 2));
     EXPECT_EQ(PaintedOutside(target, QRect(1, 1, 3, 2)), 0);
     EXPECT_EQ(target.pixel(3, 2), SmallPixel(1, 0));
 }
 
-TEST(DibPicture, EmptyPictureDrawsAndAnswersNothing)
+TEST(DibPicture, EmptyPictureAndDegenerateRectanglesDrawNothing)
 {
     CDibPicture picture;
-    QImage target = Target();
-    DrawInto(target, picture, QRect(0, 0, 20, 16), QRect(0, 0, 20, 16));
-    EXPECT_EQ(PaintedOutside(target, QRect()), 0);
+    EXPECT_EQ(PaintedOutside(Drawn(picture, QRect(0, 0, 20, 16), QRect(0, 0, 20, 16)), QRect()), 0);
     EXPECT_TRUE(picture.GetBitmapHandle().isNull());
     EXPECT_EQ(picture.GetPixelIndex(0, 0), 0);
     EXPECT_EQ(picture.GetNearestIndex(qRgb(0, 0, 0)), 0);
 
-    // Degenerate rectangles draw nothing either.
     ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
-    DrawInto(target, picture, QRect(3, 3, 0, 5), QRect(0, 0, 4, 3));
-    DrawInto(target, picture, QRect(3, 3, 4, 3), QRect(0, 0, 0, 0));
-    DrawInto(target, picture, QRect(3, 3, -4, 3), QRect(0, 0, 4, 3));
-    EXPECT_EQ(PaintedOutside(target, QRect()), 0);
+    for (auto [dest, source] : { std::pair{ QRect(3, 3, 0, 5), QRect(0, 0, 4, 3) },
+                                 { QRect(3, 3, 4, 3), QRect(0, 0, 0, 0) }, { QRect(3, 3, -4, 3), QRect(0, 0, 4, 3) } })
+        EXPECT_EQ(PaintedOutside(Drawn(picture, dest, source), QRect()), 0);
 }
 
 TEST(DibPicture, BitmapHandleForALabel)
@@ -159,8 +130,8 @@ TEST(DibPicture, BitmapHandleForALabel)
     EXPECT_EQ(colour.pixel(3, 2), SmallPixel(3, 2));
 
     // A 1-bit picture comes out black for index 0 and white for index 1,
-    // whatever two colours its table holds.
-    BmpSpec mono;
+    // whatever two colours its table holds; the table itself is kept.
+    BmpLayout mono;
     mono.width = 3;
     mono.bitCount = 1;
     mono.table = { qRgb(0, 160, 0), qRgb(0, 0, 160) };

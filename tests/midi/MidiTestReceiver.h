@@ -1,9 +1,12 @@
 #pragma once
-// A stand-in for the view: records what an input port posts to it.
+// Helpers for the port tests: a stand-in for the view that records what an
+// input port posts to it, and a fresh loopback backend for each test.
 #include "midi/MIDIDevice.h"
+#include "platform/LoopbackMidiBackend.h"
 
 #include <QEvent>
 #include <QObject>
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -25,4 +28,17 @@ protected:
         }
         return QObject::event(e);
     }
+};
+
+template <int Inputs, int Outputs>
+class LoopbackTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto backend = std::make_unique<CLoopbackMidiBackend>(Inputs, Outputs);
+        loop = backend.get();
+        MidiSystem::Install(std::move(backend));
+    }
+
+    CLoopbackMidiBackend* loop = nullptr;
 };

@@ -327,3 +327,17 @@ TEST_F(ViewFixture, BatchedLinesAreTrimmedAsIfAddedOneByOne)
     EXPECT_EQ(DumpLines(m_pView), n);
     EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().endsWith("[Control Change] Ch 01  59 2\n"));
 }
+
+TEST_F(ViewFixture, VoiceSwitchStartsTheKeyDisplayAfresh)
+{
+    Start();
+    m_pView->AnimateMessage(0x007F4090); // E shown down
+    ASSERT_TRUE(m_pView->m_GUIKeySlots[4].IsPressed());
+    Command(ID_PCKEY_MALE);
+    for (const CGUIKeySlot& slot : m_pView->m_GUIKeySlots)
+        EXPECT_FALSE(slot.IsPressed());
+    // Its note-off, now read in the male voice, finds nothing stuck either.
+    m_pView->AnimateMessage(0x00004080);
+    for (const CGUIKeySlot& slot : m_pView->m_GUIKeySlots)
+        EXPECT_FALSE(slot.IsPressed());
+}
