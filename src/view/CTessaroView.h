@@ -163,7 +163,6 @@ public:
     QLabel* m_pSliderCaption = nullptr;         // 1030
     QCheckBox* m_pMuteCheck = nullptr;          // 1077
 
-    QSize FormSize() const { return m_formSize; }
     QSize sizeHint() const override { return m_formSize; }
 
 protected:

@@ -36,17 +36,7 @@ protected:
     // that every note-on is followed at once by its note-off.
     std::vector<int> ClickVelocities()
     {
-        std::vector<int> velocities;
-        const std::vector<uint32_t> sent = m_pLoop->Sent(0);
-        for (size_t i = 0; i < sent.size(); ++i) {
-            const MIDIShortMsg msg = UnpackShortMsg(sent[i]);
-            if (msg.status != 0x99)
-                continue;
-            EXPECT_EQ(msg.data1, 67);
-            velocities.push_back(msg.data2);
-            EXPECT_TRUE(i + 1 < sent.size() && sent[i + 1] == MakeNoteOff(9, 67, 0));
-        }
-        return velocities;
+        return kvtest::ClickVelocities(m_pLoop->Sent(0));
     }
 
     void (*m_pfnOldBeep)() = nullptr;

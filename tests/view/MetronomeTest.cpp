@@ -50,17 +50,7 @@ protected:
     // note-on is followed at once by its note-off.
     std::vector<int> Pulses() const
     {
-        std::vector<int> velocities;
-        const std::vector<uint32_t> sent = m_pMidi->Sent(MIDI_MAPPER);
-        for (size_t i = 0; i < sent.size(); ++i) {
-            const MIDIShortMsg msg = UnpackShortMsg(sent[i]);
-            if (msg.status != 0x99)
-                continue;
-            EXPECT_EQ(msg.data1, 67);
-            velocities.push_back(msg.data2);
-            EXPECT_TRUE(i + 1 < sent.size() && sent[i + 1] == MakeNoteOff(9, 67, 0));
-        }
-        return velocities;
+        return kvtest::ClickVelocities(m_pMidi->Sent(MIDI_MAPPER));
     }
 
     std::vector<int> Ticks(unsigned ppm, int count)
