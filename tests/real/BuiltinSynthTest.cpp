@@ -55,6 +55,8 @@ double Pitch(const std::vector<float>& x, double rate)
     return rate / (best + shift);
 }
 
+constexpr const char* kSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
+
 std::shared_ptr<CBuiltinSynth> OfflineSynth()
 {
     auto synth = std::make_shared<CBuiltinSynth>();
@@ -64,12 +66,12 @@ std::shared_ptr<CBuiltinSynth> OfflineSynth()
 
 TEST(BuiltinSynthTest, MiddleCSoundsAtItsPitchAndStopsOnReset)
 {
-    if (!QFileInfo::exists("/usr/share/sounds/sf2/default-GM.sf2"))
+    if (!QFileInfo::exists(kSoundFont))
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     auto synth = OfflineSynth();
     std::unique_ptr<IMidiOutPort> port;
     ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
-    EXPECT_EQ(synth->SoundFontPath(), "/usr/share/sounds/sf2/default-GM.sf2");
+    EXPECT_EQ(synth->SoundFontPath(), kSoundFont);
     EXPECT_FALSE(synth->AudioRunning());
 
     EXPECT_LT(Peak(Render(*synth, 0.1).left), 1e-6f); // silent before any note
@@ -89,7 +91,7 @@ TEST(BuiltinSynthTest, MiddleCSoundsAtItsPitchAndStopsOnReset)
 
 TEST(BuiltinSynthTest, MapperDeviceClosingSilencesHeldNotes)
 {
-    if (!QFileInfo::exists("/usr/share/sounds/sf2/default-GM.sf2"))
+    if (!QFileInfo::exists(kSoundFont))
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     auto synth = OfflineSynth();
     MidiSystem::Install(std::make_unique<CRtMidiBackend>(0u, synth));

@@ -4,10 +4,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
-#include <atomic>
 #include <cstdlib>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -37,10 +37,8 @@ QProcessEnvironment JackTestServer::Environment() const
 bool JackTestServer::Start(int periodFrames, bool synchronous)
 {
     Stop();
-    // Names from a small pool rather than unique ones: libjack keeps a registry
-    // of at most eight servers, and the entry of a server that died without
-    // cleaning up is only reclaimed by a later server of the same name. Names
-    // in use by a live server (another test run) are skipped.
+    // Names from a pool of eight, the size of libjack's server registry, whose
+    // stale entries only a server of the same name reclaims; live ones are skipped.
     for (int slot = 0; slot < 8; ++slot) {
         m_strName = QStringLiteral("kelvora-test-%1").arg(slot);
         if (!Ports().isEmpty())
@@ -85,9 +83,8 @@ bool JackTestServer::Start(int periodFrames, bool synchronous)
 
 void JackTestServer::Stop()
 {
-    // The server first, while its clients can still answer: a client killed
-    // just before makes jackd wait seconds for it and leave its registry
-    // entry behind (libjack allows only eight servers, stale ones included).
+    // The server first, while its clients still answer: otherwise jackd waits
+    // seconds for a killed client and leaves its registry entry behind.
     if (m_pServer) {
         if (m_pServer->state() != QProcess::NotRunning) {
             m_pServer->terminate();
@@ -109,11 +106,6 @@ QString JackTestServer::Log() const
 {
     QFile file(m_strLogFile);
     return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
-}
-
-bool JackTestServer::Running() const
-{
-    return m_pServer && m_pServer->state() == QProcess::Running;
 }
 
 QProcess* JackTestServer::StartClient(const QString& program, const QStringList& args)
@@ -156,4 +148,16 @@ bool JackTestServer::WaitForPort(const QString& port, int timeoutMs) const
         QThread::msleep(30);
     }
     return false;
+}
+
+QStringList JackTestServer::DumpedEvents(const QString& output)
+{
+    static const QRegularExpression line(R"(^\s*\d+:\s+((?:[0-9a-f]{2} ?)+)\s)");
+    QStringList events;
+    for (const QString& text : output.split('\n')) {
+        const auto match = line.match(text + ' ');
+        if (match.hasMatch())
+            events << match.captured(1).trimmed();
+    }
+    return events;
 }

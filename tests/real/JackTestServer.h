@@ -18,20 +18,16 @@ public:
 
     static bool Available(); // jackd and its example clients are installed
 
-    // Starts the server and waits until it answers; false if it does not.
-    // Synchronous, a cycle waits for every client, so a loaded machine delays
-    // MIDI rather than dropping a late cycle's events; but a client killed in
-    // the middle of a cycle then stalls the server, so tests that kill peers
-    // ask for the usual asynchronous mode.
+    // Starts the server and waits until it answers. Synchronous, a loaded
+    // machine delays MIDI rather than dropping a late cycle's events; tests that
+    // kill peers mid-cycle (which stalls such a server) ask for asynchronous.
     bool Start(int periodFrames = 256, bool synchronous = true);
     void Stop();
-    bool Running() const;
     QString Name() const { return m_strName; }
     // What jackd printed, to explain a failed start.
     QString Log() const;
 
-    // Starts one of JACK's example clients against this server; it is killed
-    // at Stop() at the latest.
+    // Starts one of JACK's example clients, killed at Stop() at the latest.
     QProcess* StartClient(const QString& program, const QStringList& args);
     // Kills a client at once, as a crash would.
     static void Kill(QProcess* client);
@@ -39,6 +35,9 @@ public:
     // The server's ports (jack_lsp), for waiting on a client to register.
     QStringList Ports() const;
     bool WaitForPort(const QString& port, int timeoutMs = 5000) const;
+
+    // The events in what jack_midi_dump printed, one entry per event ("90 3c 64").
+    static QStringList DumpedEvents(const QString& output);
 
 private:
     QProcessEnvironment Environment() const;

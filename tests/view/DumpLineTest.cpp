@@ -8,40 +8,33 @@ namespace {
 const QDateTime kStart(QDate(2026, 3, 7), QTime(14, 5, 9));
 constexpr uint32_t kNoteOn = 0x00643C90; // note on, channel 1, key 60, velocity 100
 
-std::string Line(int attrs, uint32_t elapsedMs, uint32_t startTicks = 1000)
-{
-    return DumpLine::Build(kNoteOn, attrs, kStart, startTicks, startTicks + elapsedMs)
-        .toStdString();
-}
-
 } // namespace
 
-TEST(DumpLine, AttributesChooseThePrefix)
+TEST(DumpLine, AttributesChooseThePrefixAndElapsedTicksAdvanceTheClock)
 {
-    EXPECT_EQ(Line(4, 270), "14:05:09.27\t[Note On] Ch 01  60 100\r\n");
-    EXPECT_EQ(Line(8 | 4, 270), "07-03-2026\t14:05:09.27\t[Note On] Ch 01  60 100\r\n");
-    EXPECT_EQ(Line(8, 270), "07-03-2026\t[Note On] Ch 01  60 100\r\n");
-    EXPECT_EQ(Line(0, 270), "[Note On] Ch 01  60 100\r\n");
-    // The application bit is kept but adds nothing.
-    EXPECT_EQ(Line(1, 270), "[Note On] Ch 01  60 100\r\n");
-    EXPECT_EQ(Line(1 | 4, 270), Line(4, 270));
-}
-
-TEST(DumpLine, ElapsedTicksAdvanceTheClock)
-{
-    // Hundredths wrap from 99 to 00 as the seconds advance.
-    EXPECT_EQ(Line(4, 990), "14:05:09.99\t[Note On] Ch 01  60 100\r\n");
-    EXPECT_EQ(Line(4, 1000), "14:05:10.00\t[Note On] Ch 01  60 100\r\n");
-    EXPECT_EQ(Line(4, 9), "14:05:09.00\t[Note On] Ch 01  60 100\r\n");
-    // Past midnight the date moves on too.
     const uint32_t toMidnight = (9 * 3600 + 54 * 60 + 51) * 1000u;
-    EXPECT_EQ(Line(8 | 4, toMidnight + 50),
-              "08-03-2026\t00:00:00.05\t[Note On] Ch 01  60 100\r\n");
-    // The tick count wraps at 2^32 without a jump.
-    EXPECT_EQ(Line(4, 1500, 0xFFFFFF00u), "14:05:10.50\t[Note On] Ch 01  60 100\r\n");
-    // A clock that went backwards counts as the same distance forwards.
-    EXPECT_EQ(DumpLine::Build(kNoteOn, 4, kStart, 5000, 3000).toStdString(),
-              "14:05:11.00\t[Note On] Ch 01  60 100\r\n");
+    const struct {
+        int attrs;
+        uint32_t startTicks, nowTicks;
+        const char* prefix;
+    } cases[] = {
+        {4, 1000, 1270, "14:05:09.27\t"},
+        {8 | 4, 1000, 1270, "07-03-2026\t14:05:09.27\t"},
+        {8, 1000, 1270, "07-03-2026\t"},
+        {0, 1000, 1270, ""},
+        {1, 1000, 1270, ""},                 // the application bit is kept but adds nothing
+        {1 | 4, 1000, 1270, "14:05:09.27\t"},
+        {4, 1000, 1990, "14:05:09.99\t"},    // hundredths wrap from 99 to 00
+        {4, 1000, 2000, "14:05:10.00\t"},
+        {4, 1000, 1009, "14:05:09.00\t"},
+        {8 | 4, 0, toMidnight + 50, "08-03-2026\t00:00:00.05\t"}, // past midnight the date moves on
+        {4, 0xFFFFFF00u, 0xFFFFFF00u + 1500, "14:05:10.50\t"},     // the tick count wraps at 2^32
+        {4, 5000, 3000, "14:05:11.00\t"}, // a clock gone backwards counts as forwards
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DumpLine::Build(kNoteOn, c.attrs, kStart, c.startTicks, c.nowTicks).toStdString(),
+                  std::string(c.prefix) + "[Note On] Ch 01  60 100\r\n")
+            << c.attrs << " " << c.nowTicks - c.startTicks;
 }
 
 TEST(DumpLine, HiddenLogIsCutAtALineBoundary)

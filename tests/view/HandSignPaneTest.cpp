@@ -3,16 +3,11 @@
 // maximised pane is shown.
 #include "ViewFixture.h"
 
-#include "midi/MIDIShortMsg.h"
 #include "res/ResourceIds.h"
 #include "view/HandSigns.h"
 
-#include <QTest>
 
 namespace {
-
-uint32_t On(int note, int velocity = 100) { return MakeNoteOn(0, uint8_t(note), uint8_t(velocity)); }
-uint32_t Off(int note) { return MakeNoteOff(0, uint8_t(note), 0); }
 
 // What the control shows, by degree: -1 blank, 0 do ... 12 high do.
 constexpr int kEmpty = -100, kBlank = -1, kDo = 0, kMi = 4, kSo = 7, kHighDo = 12;

@@ -6,18 +6,12 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include "ViewFixture.h"
 
-#include "midi/MIDIShortMsg.h"
 #include "res/ResourceIds.h"
 #include "view/KeyboardGeometry.h"
 
 #include <QPainter>
-#include <QTest>
 
 namespace {
-
-uint32_t On(int note, int velocity = 127) { return MakeNoteOn(0, uint8_t(note), uint8_t(velocity)); }
-uint32_t Off(int note) { return MakeNoteOff(0, uint8_t(note), 0); }
-using Msgs = std::vector<uint32_t>;
 
 // White key w at x = 6 + 20w, y 78, 22 x 44; black key b (the white key to its
 // left) at x = 20 + 20b, y 2, 12 x 68; all twice maximised.
@@ -54,11 +48,7 @@ protected:
     void SetUp() override
     {
         ViewFixture::SetUp();
-        Start(0, 1);
-        m_pFrame->show();
-        m_pFrame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
-        m_pMidi->ClearSent();
+        StartShown();
     }
     void TearDown() override
     {
@@ -82,7 +72,6 @@ protected:
                 down.push_back(60 + k);
         return down;
     }
-    Msgs Sent() const { return m_pMidi->Sent(MIDI_MAPPER); }
 
     // Mouse, at points of the picture (normal scale) given in the window.
     QPoint At(QPoint onPicture) const { return Pane()->mapTo(m_pFrame, Pane()->PictureOrigin() + onPicture); }

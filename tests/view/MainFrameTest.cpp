@@ -18,9 +18,6 @@ TEST_F(ViewFixture, BarVisibilityIsKeptAcrossRuns)
     Command(ID_VIEW_STANDARD_TOOLBAR);
     Command(ID_VIEW_STATUS_BAR_CMD);
     EXPECT_FALSE(m_pFrame->IsStandardToolbarDocked());
-    m_pFrame->UpdateCommandUI();
-    EXPECT_FALSE(m_pFrame->Action(ID_VIEW_STANDARD_TOOLBAR)->isChecked());
-    EXPECT_FALSE(m_pFrame->Action(ID_VIEW_STATUS_BAR_CMD)->isChecked());
     m_pFrame->close();
     delete m_pFrame;
     m_pFrame = nullptr;
@@ -84,18 +81,13 @@ TEST_F(ViewFixture, EditCommandsActOnTheLogOnly)
 
     m_pView->m_pLogEdit->selectAll();
     m_pFrame->UpdateCommandUI();
-    EXPECT_TRUE(m_pFrame->Action(ID_EDIT_COPY)->isEnabled());
-    EXPECT_TRUE(m_pFrame->Action(ID_EDIT_CUT)->isEnabled());
     Command(ID_EDIT_COPY);
     EXPECT_EQ(QApplication::clipboard()->text(), "first line\nsecond line");
     Command(ID_EDIT_CUT);
     EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().isEmpty());
     m_pFrame->UpdateCommandUI();
-    EXPECT_TRUE(m_pFrame->Action(ID_EDIT_UNDO)->isEnabled());
     Command(ID_EDIT_UNDO);
     EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "first line\nsecond line");
-    m_pFrame->UpdateCommandUI();
-    EXPECT_TRUE(m_pFrame->Action(ID_EDIT_PASTE)->isEnabled());
 
     // Out of the log mode none of them is available.
     Command(ID_VIEW_KEYBOARD);

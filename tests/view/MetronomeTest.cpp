@@ -100,15 +100,22 @@ TEST_F(MetronomeTest, TheFirstPulseOfEveryMeasureIsAccented)
     EXPECT_EQ(CMetronome::PeriodMs(140), 428u);
     EXPECT_EQ(CMetronome::PeriodMs(35), 1714u);
     EXPECT_EQ(CMetronome::PeriodMs(0), 1714u);
+    EXPECT_EQ(g_nBeeps, 0);
+
+    // Without a port each pulse beeps instead.
+    m_pView->m_OutDevice.Close();
+    for (int beeps : {1, 2}) {
+        EXPECT_TRUE(Ticks(4, 1).empty());
+        ASSERT_TRUE(kvtest::WaitFor([&] { return g_nBeeps == beeps; })) << beeps;
+    }
 }
 
-TEST_F(MetronomeTest, ToggleStartsOnAnAccentEveryTime)
+TEST_F(MetronomeTest, ToggleStartsOnAnAccentEveryTimeAndClosingStops)
 {
     StartFast();
     m_pView->m_dwStartTicks = GetTickCountMs() - 100000;
     Command(ID_MIDI_TOGGLE_METRONOME);
     EXPECT_TRUE(m_pView->Metronome().IsRunning());
-    EXPECT_TRUE(m_pFrame->Action(ID_MIDI_TOGGLE_METRONOME)->isChecked());
     EXPECT_FALSE(m_pFrame->Action(ID_MIDI_SETUP_METRONOME)->isEnabled());
     // The log's times count from the start of the metronome.
     EXPECT_LT(GetTickCountMs() - m_pView->m_dwStartTicks, 10000u);
@@ -117,75 +124,46 @@ TEST_F(MetronomeTest, ToggleStartsOnAnAccentEveryTime)
     ASSERT_TRUE(kvtest::WaitFor([&] { return Pulses().size() >= 2; }, 3000));
     Command(ID_MIDI_TOGGLE_METRONOME);
     EXPECT_FALSE(m_pView->Metronome().IsRunning());
-    EXPECT_FALSE(m_pFrame->Action(ID_MIDI_TOGGLE_METRONOME)->isChecked());
-    EXPECT_TRUE(m_pFrame->Action(ID_MIDI_SETUP_METRONOME)->isEnabled());
     const std::vector<int> first = Pulses();
     EXPECT_EQ(std::vector<int>(first.begin(), first.begin() + 2), (std::vector<int>{112, 80}));
 
     m_pMidi->ClearSent();
     Command(ID_MIDI_TOGGLE_METRONOME);
     ASSERT_TRUE(kvtest::WaitFor([&] { return !Pulses().empty(); }, 3000));
-    Command(ID_MIDI_TOGGLE_METRONOME);
+    m_pFrame->close(); // closing the window stops it too
+    EXPECT_FALSE(m_pView->Metronome().IsRunning());
     EXPECT_EQ(Pulses().front(), 112);
     EXPECT_EQ(g_nBeeps, 0);
 }
 
-TEST_F(MetronomeTest, WithoutAPortEachPulseBeeps)
-{
-    Start(0, 1);
-    m_pView->m_OutDevice.Close();
-    m_pMidi->ClearSent();
-    m_pView->Metronome().Arm(4);
-    m_pView->Metronome().MetronomeTick();
-    ASSERT_TRUE(kvtest::WaitFor([] { return g_nBeeps == 1; }));
-    m_pView->Metronome().MetronomeTick();
-    ASSERT_TRUE(kvtest::WaitFor([] { return g_nBeeps == 2; }));
-    EXPECT_TRUE(m_pMidi->Sent(MIDI_MAPPER).empty());
-}
-
-TEST_F(MetronomeTest, ClosingTheWindowStopsTheMetronome)
+TEST_F(MetronomeTest, SetupCancelChangesNothingOkTakesTheValuesAndThePortComesBack)
 {
     StartFast();
-    Command(ID_MIDI_TOGGLE_METRONOME);
-    m_pFrame->close();
-    EXPECT_FALSE(m_pView->Metronome().IsRunning());
-    EXPECT_EQ(m_pView->m_bMetronomeOn, 0);
-}
-
-TEST_F(MetronomeTest, SetupTakesTheValuesOnOkAndGivesThePortBack)
-{
-    Start(0, 1);
-    const bool shown = RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
+    ASSERT_TRUE(RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
         // The dialog plays on its own port on our device; ours is closed meanwhile.
         EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
         EXPECT_EQ(dlg.m_MIDIOutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
+        dlgtest::Click(dlg, CSetupMIDIMetronomeDlg::IDC_TEST);
+        EXPECT_TRUE(kvtest::WaitFor([&] { return !Pulses().empty(); }, 3000));
+        dlgtest::TypeInto(dlg, CSetupMIDIMetronomeDlg::IDC_MM_EDIT, "60");
+        dlgtest::Click(dlg, IDCANCEL);
+    }));
+    EXPECT_EQ(m_pView->m_nMM, 140u);
+    EXPECT_EQ(m_pView->m_nPPM, 4u);
+    EXPECT_EQ(Profile::GetProfileInt("Metro", "MM", -1), -1);
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
+    EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 1u);
+
+    ASSERT_TRUE(RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
         dlgtest::TypeInto(dlg, CSetupMIDIMetronomeDlg::IDC_MM_EDIT, "120");
         dlgtest::TypeInto(dlg, CSetupMIDIMetronomeDlg::IDC_PPM_EDIT, "3");
         dlgtest::Click(dlg, IDOK);
-    });
-    ASSERT_TRUE(shown);
+    }));
     EXPECT_EQ(m_pView->m_nMM, 120u);
     EXPECT_EQ(m_pView->m_nPPM, 3u);
     EXPECT_EQ(Profile::GetProfileInt("Metro", "MM", -1), 120);
     EXPECT_EQ(Profile::GetProfileInt("Metro", "PPM", -1), 3);
     EXPECT_EQ(m_pFrame->PaneText(ID_INDICATOR_METRONOME), "MM 120 : 3");
-    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
-    EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 1u);
-}
-
-TEST_F(MetronomeTest, CancelWhileTestingChangesNothingAndGivesThePortBack)
-{
-    StartFast();
-    const bool shown = RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
-        dlgtest::Click(dlg, CSetupMIDIMetronomeDlg::IDC_TEST);
-        EXPECT_TRUE(kvtest::WaitFor([&] { return !Pulses().empty(); }, 3000));
-        dlgtest::TypeInto(dlg, CSetupMIDIMetronomeDlg::IDC_MM_EDIT, "60");
-        dlgtest::Click(dlg, IDCANCEL);
-    });
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(m_pView->m_nMM, 140u);
-    EXPECT_EQ(m_pView->m_nPPM, 4u);
-    EXPECT_EQ(Profile::GetProfileInt("Metro", "MM", -1), -1);
     EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
     EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 1u);
 }

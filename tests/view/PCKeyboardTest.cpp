@@ -3,7 +3,6 @@
 // even when its key-up can no longer come.
 #include "ViewFixture.h"
 
-#include "midi/MIDIShortMsg.h"
 #include "res/ResourceIds.h"
 #include "view/CPCKeyboard.h"
 
@@ -12,20 +11,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTest>
 #include <QVBoxLayout>
 
 namespace {
-
-uint32_t On(int note)
-{
-    return MakeNoteOn(0, static_cast<uint8_t>(note), 127);
-}
-
-uint32_t Off(int note)
-{
-    return MakeNoteOff(0, static_cast<uint8_t>(note), 0);
-}
 
 struct KeyStroke {
     int key;
@@ -35,13 +23,10 @@ struct KeyStroke {
 
 class PCKeyboardTest : public ViewFixture {
 protected:
-    void StartShown()
+    void SetUp() override
     {
-        Start(0, 1);
-        m_pFrame->show();
-        m_pFrame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
-        m_pMidi->ClearSent();
+        ViewFixture::SetUp();
+        StartShown();
     }
 
     // Key events go where the window system would send them: the focus widget.
@@ -62,21 +47,21 @@ protected:
     {
         Send(QEvent::KeyRelease, k, autoRepeat, scanCode);
     }
-
-    std::vector<uint32_t> Sent() const { return m_pMidi->Sent(MIDI_MAPPER); }
+    static void Stroke(const KeyStroke& k, QWidget* target = nullptr)
+    {
+        Send(QEvent::KeyPress, k, false, 0, target);
+        Send(QEvent::KeyRelease, k, false, 0, target);
+    }
     // A key-up from the window system is confirmed a moment later.
-    bool SentBecomes(const std::vector<uint32_t>& expected) const
+    bool SentBecomes(const Msgs& expected) const
     {
         kvtest::WaitFor([&] { return Sent() == expected; }, 1000);
         return Sent() == expected;
     }
     bool AnyHeld() const
     {
-        for (const CMIDIPCKeySlot& s : m_pView->m_PCKeySlots) {
-            if (s.IsHeld())
-                return true;
-        }
-        return false;
+        return std::any_of(m_pView->m_PCKeySlots.begin(), m_pView->m_PCKeySlots.end(),
+                           [](const CMIDIPCKeySlot& s) { return s.IsHeld(); });
     }
 };
 
@@ -88,7 +73,6 @@ const KeyStroke kBracket{Qt::Key_BracketLeft, "["};
 
 TEST_F(PCKeyboardTest, EveryTableKeyPlaysItsNoteInBothVoices)
 {
-    StartShown();
     // Slot by slot, F#3 upwards; the last slot by each of its characters.
     const std::vector<std::pair<KeyStroke, int>> keys = {
         {{Qt::Key_1, "1"}, 0},  {{Qt::Key_Q, "q"}, 1},  {{Qt::Key_2, "2"}, 2},
@@ -110,10 +94,9 @@ TEST_F(PCKeyboardTest, EveryTableKeyPlaysItsNoteInBothVoices)
     for (const unsigned voice : {ID_PCKEY_FEMALE, ID_PCKEY_MALE}) {
         Command(voice);
         const int first = voice == ID_PCKEY_MALE ? 42 : 54;
-        std::vector<uint32_t> expected;
+        Msgs expected;
         for (const auto& [k, index] : keys) {
-            Press(k);
-            Release(k);
+            Stroke(k);
             expected.push_back(On(first + index));
             expected.push_back(Off(first + index));
         }
@@ -125,7 +108,6 @@ TEST_F(PCKeyboardTest, EveryTableKeyPlaysItsNoteInBothVoices)
 
 TEST_F(PCKeyboardTest, KeysThatPlayNothingReachTheFocusedControlAndNoteKeysDoNot)
 {
-    StartShown();
     Command(ID_VIEW_MIDI_INPUT);
     ASSERT_EQ(QApplication::focusWidget(), m_pView->m_pLogEdit);
     m_pView->m_pLogEdit->clear();
@@ -140,23 +122,19 @@ TEST_F(PCKeyboardTest, KeysThatPlayNothingReachTheFocusedControlAndNoteKeysDoNot
         {Qt::Key_Q, "", Qt::ControlModifier},
         {Qt::Key_1, "1", Qt::KeypadModifier},
     };
-    for (const KeyStroke& k : silent) {
-        Press(k);
-        Release(k);
-    }
+    for (const KeyStroke& k : silent)
+        Stroke(k);
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "47!!1");
 
     // A note key is taken before the edit sees it, like an accelerator.
-    Press(kQ);
-    Release(kQ);
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55)}));
+    Stroke(kQ);
+    EXPECT_EQ(Sent(), (Msgs{On(55), Off(55)}));
     EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "47!!1");
 }
 
-TEST_F(PCKeyboardTest, AutoRepeatOfAHeldKeyAddsNothing)
+TEST_F(PCKeyboardTest, AutoRepeatOfAHeldKeyAddsNothingButAQuickSecondStrokeDoes)
 {
-    StartShown();
     // Without scan codes (synthetic events) and with them (as from X11,
     // whose auto-repeat comes as release and press pairs, here flagged).
     for (const quint32 scan : {0u, 24u}) {
@@ -165,16 +143,12 @@ TEST_F(PCKeyboardTest, AutoRepeatOfAHeldKeyAddsNothing)
             Release(kQ, true, scan);
             Press(kQ, true, scan);
         }
-        EXPECT_EQ(Sent(), std::vector<uint32_t>{On(55)}) << scan;
+        EXPECT_EQ(Sent(), Msgs{On(55)}) << scan;
         Release(kQ, false, scan);
         EXPECT_TRUE(SentBecomes({On(55), Off(55)})) << scan;
         m_pMidi->ClearSent();
     }
-}
 
-TEST_F(PCKeyboardTest, UnflaggedRepeatPairsFromX11AddNothingButAQuickSecondStrokeDoes)
-{
-    StartShown();
     // X11 auto-repeat as Qt may pass it on: key-up and key-down with one
     // time stamp, neither flagged, each pair read by itself.
     const quint32 scan = 24;
@@ -186,27 +160,26 @@ TEST_F(PCKeyboardTest, UnflaggedRepeatPairsFromX11AddNothingButAQuickSecondStrok
     }
     EXPECT_TRUE(SentBecomes({On(55)}));
     QTest::qWait(3 * CPCKeyboard::kReleaseSettleMs);
-    EXPECT_EQ(Sent(), std::vector<uint32_t>{On(55)});
+    EXPECT_EQ(Sent(), Msgs{On(55)});
 
     // Up and down again at once, but at another moment: a new stroke.
     Send(QEvent::KeyRelease, kQ, false, scan, nullptr, 2000);
     Send(QEvent::KeyPress, kQ, false, scan, nullptr, 2003);
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55), On(55)}));
+    EXPECT_EQ(Sent(), (Msgs{On(55), Off(55), On(55)}));
     Send(QEvent::KeyRelease, kQ, false, scan, nullptr, 2500);
     EXPECT_TRUE(SentBecomes({On(55), Off(55), On(55), Off(55)}));
 }
 
-TEST_F(PCKeyboardTest, TheKeysOfTheLastSlotShareOneNote)
+TEST_F(PCKeyboardTest, TheNoteEndedIsTheOneStartedWhateverChangedMeanwhile)
 {
-    StartShown();
     const KeyStroke aring{Qt::Key_Aring, QString(QChar(0xE5))};
     Press(kBracket);
     Press(aring);
     Release(aring);
     // The note belongs to the key that started it.
-    EXPECT_EQ(Sent(), std::vector<uint32_t>{On(72)});
+    EXPECT_EQ(Sent(), Msgs{On(72)});
     Release(kBracket);
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(72), Off(72)}));
+    EXPECT_EQ(Sent(), (Msgs{On(72), Off(72)}));
     m_pMidi->ClearSent();
 
     // "{" goes down with Shift, Shift comes up first, "[" comes up: the same key.
@@ -218,80 +191,68 @@ TEST_F(PCKeyboardTest, TheKeysOfTheLastSlotShareOneNote)
         m_pMidi->ClearSent();
     }
     EXPECT_FALSE(AnyHeld());
-}
 
-TEST_F(PCKeyboardTest, TheNoteEndedIsTheOneStartedWhateverChangedMeanwhile)
-{
-    StartShown();
+    // A voice change or Ctrl while a key is held: still the note it started ends.
     Press(kR);
     Command(ID_PCKEY_MALE);
     Release(kR);
-    Press(kR);
-    Release(kR);
-    // Ctrl went down while the key was held.
+    Stroke(kR);
     Press(kQ);
     Release({Qt::Key_Q, "", Qt::ControlModifier});
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(60), Off(60), On(48), Off(48), On(43), Off(43)}));
+    EXPECT_EQ(Sent(), (Msgs{On(60), Off(60), On(48), Off(48), On(43), Off(43)}));
 }
 
-TEST_F(PCKeyboardTest, AnotherWindowTakingTheKeyboardEndsHeldNotes)
+TEST_F(PCKeyboardTest, AnotherWindowOrLeavingTheApplicationEndsHeldNotes)
 {
-    StartShown();
     Press(kQ);
     Press(kR);
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), On(60), Off(55), Off(60)}));
+    EXPECT_EQ(Sent(), (Msgs{On(55), On(60), Off(55), Off(60)}));
     EXPECT_FALSE(AnyHeld());
     // The key-ups arrive late, and keys typed elsewhere are not notes.
     m_pMidi->ClearSent();
     Release(kQ);
     Release(kR);
-    Press(kR);
-    Release(kR);
+    Stroke(kR);
     EXPECT_TRUE(Sent().empty());
-}
 
-TEST_F(PCKeyboardTest, LeavingTheApplicationEndsHeldNotes)
-{
-    StartShown();
+    // Back, then leaving the application altogether.
+    m_pFrame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
     Press(kQ);
     QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
     QApplication::sendEvent(qApp, &inactive);
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55)}));
+    EXPECT_EQ(Sent(), (Msgs{On(55), Off(55)}));
     Release(kQ);
     EXPECT_EQ(Sent().size(), 2u);
 }
 
 TEST_F(PCKeyboardTest, AModalDialogEndsHeldNotesAndKeepsItsKeys)
 {
-    StartShown();
     Press(kQ);
     QDialog dlg(m_pFrame);
     auto* edit = new QLineEdit(&dlg);
     (new QVBoxLayout(&dlg))->addWidget(edit);
     dlg.setWindowModality(Qt::ApplicationModal);
     dlg.show();
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), Off(55)}));
+    EXPECT_EQ(Sent(), (Msgs{On(55), Off(55)}));
     // In the dialog a note key is a key.
-    Send(QEvent::KeyPress, {Qt::Key_W, "w"}, false, 0, edit);
-    Send(QEvent::KeyRelease, {Qt::Key_W, "w"}, false, 0, edit);
+    Stroke({Qt::Key_W, "w"}, edit);
     EXPECT_EQ(edit->text(), "w");
     // Nor does a key that still found its way to the main window play.
-    Send(QEvent::KeyPress, {Qt::Key_E, "e"}, false, 0, m_pView->m_pKeyboardPicture);
-    Send(QEvent::KeyRelease, {Qt::Key_E, "e"}, false, 0, m_pView->m_pKeyboardPicture);
+    Stroke({Qt::Key_E, "e"}, m_pView->m_pKeyboardPicture);
     EXPECT_EQ(Sent().size(), 2u);
 }
 
 TEST_F(PCKeyboardTest, QuittingEndsHeldNotesBeforeThePortCloses)
 {
-    StartShown();
     Press(kQ);
     Press(kBracket);
     m_pFrame->close();
     // The port's own reset at closing found nothing left sounding.
-    EXPECT_EQ(Sent(), (std::vector<uint32_t>{On(55), On(72), Off(55), Off(72)}));
+    EXPECT_EQ(Sent(), (Msgs{On(55), On(72), Off(55), Off(72)}));
     EXPECT_FALSE(AnyHeld());
 }

@@ -43,8 +43,7 @@ TEST_F(ViewFixture, FilterDialogWritesAllSixFlags)
     Start();
     AnswerNextDialog([](CDialog* d) { Click(d, 1071); Click(d, 1074); }, true);
     Command(ID_MIDI_SETUP_FILTER);
-    EXPECT_EQ(m_pView->m_bFilterSysRealTime, 0);
-    EXPECT_EQ(m_pView->m_bFilterPitchBend, 0);
+    EXPECT_EQ(m_pView->m_bFilterSysRealTime + m_pView->m_bFilterPitchBend, 0);
     EXPECT_EQ(Profile::GetProfileInt("MIDIFlt", "SysRlTm", -1), 0);
     EXPECT_EQ(Profile::GetProfileInt("MIDIFlt", "PchBend", -1), 0);
     for (const char* e : {"CtlChng", "ChnPres", "KeyPres", "ActSens"})
@@ -74,26 +73,19 @@ TEST_F(ViewFixture, OutputDefaultsAreStoredSentAndThePortComesBack)
 {
     Start();
     m_pMidi->ClearSent();
-    AnswerNextDialog(
-        [](CDialog* d) {
-            auto* channel = d->GetDlgItem<QLineEdit>(1017);
-            channel->setText("4");
-            auto* velocity = d->GetDlgItem<QLineEdit>(1021);
-            velocity->setText("100");
-        },
-        true);
+    AnswerNextDialog([](CDialog* d) {
+        d->GetDlgItem<QLineEdit>(1017)->setText("4"); // channel
+        d->GetDlgItem<QLineEdit>(1021)->setText("100"); // velocity
+    }, true);
     Command(ID_MIDI_SETUP_OUTPUT_DEFAULTS);
     EXPECT_EQ(m_pView->m_nChannel, 3);
     EXPECT_EQ(m_pView->m_nVelocity, 100);
     EXPECT_EQ(Profile::GetProfileInt("MIDICnf", "Channel", -1), 3);
     EXPECT_EQ(Profile::GetProfileInt("MIDICnf", "Velocit", -1), 100);
-    EXPECT_EQ(Profile::GetProfileInt("MIDICnf", "Patch", -1), 0);
-    EXPECT_EQ(Profile::GetProfileInt("MIDICnf", "UseMDIn", -1), 0);
     EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
-    const std::vector<uint32_t> sent = m_pMidi->Sent(MIDI_MAPPER);
+    const Msgs sent = Sent();
     ASSERT_GE(sent.size(), 3u);
-    EXPECT_EQ(std::vector<uint32_t>(sent.end() - 3, sent.end()),
-              (std::vector<uint32_t>{0x000000C3, 0x007F07B3, 0x00400AB3}));
+    EXPECT_EQ(Msgs(sent.end() - 3, sent.end()), (Msgs{0x000000C3, 0x007F07B3, 0x00400AB3}));
     EXPECT_EQ(m_pView->MakeNoteMessage(60, true), 0x00643C93u);
     EXPECT_EQ(m_pView->MakeNoteMessage(60, false), 0x00003C83u);
 
@@ -103,7 +95,7 @@ TEST_F(ViewFixture, OutputDefaultsAreStoredSentAndThePortComesBack)
     Command(ID_MIDI_SETUP_OUTPUT_DEFAULTS);
     EXPECT_EQ(m_pView->m_bUseMIDIIn, 1);
     EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
-    for (uint32_t m : m_pMidi->Sent(MIDI_MAPPER))
+    for (uint32_t m : Sent())
         EXPECT_NE(m & 0xF0, 0xC0u) << std::hex << m;
     EXPECT_EQ(m_pView->MakeNoteMessage(60, true), 0x00643C90u);
 
@@ -116,12 +108,13 @@ TEST_F(ViewFixture, OutputDefaultsAreStoredSentAndThePortComesBack)
 TEST_F(ViewFixture, PercussionChannelSetupHasNoProgramChange)
 {
     Start();
-    m_pMidi->ClearSent();
-    m_pView->SendChannelSetup(9, 5);
-    EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), (std::vector<uint32_t>{0x007F07B9, 0x00400AB9}));
-    m_pMidi->ClearSent();
-    m_pView->SendChannelSetup(2, -1); // no patch: no program change either
-    EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), (std::vector<uint32_t>{0x007F07B2, 0x00400AB2}));
+    const auto setup = [&](int channel, int patch) {
+        m_pMidi->ClearSent();
+        m_pView->SendChannelSetup(channel, patch);
+        return Sent();
+    };
+    EXPECT_EQ(setup(9, 5), (Msgs{0x007F07B9, 0x00400AB9}));
+    EXPECT_EQ(setup(2, -1), (Msgs{0x007F07B2, 0x00400AB2})); // no patch: no program change either
 }
 
 TEST_F(ViewFixture, SelectingDevicesReopensThePorts)

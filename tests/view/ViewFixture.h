@@ -4,15 +4,21 @@
 #include "app/CMainFrame.h"
 #include "app/CTessaroApp.h"
 #include "app/CTessaroDoc.h"
+#include "midi/MIDIShortMsg.h"
 #include "platform/LoopbackMidiBackend.h"
 #include "support/TestSupport.h"
 #include "view/CHandSignPane.h"
 #include "view/CKeyboardPane.h"
 #include "view/CTessaroView.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+inline uint32_t On(int note, int velocity = 127) { return MakeNoteOn(0, uint8_t(note), uint8_t(velocity)); }
+inline uint32_t Off(int note) { return MakeNoteOff(0, uint8_t(note), 0); }
+using Msgs = std::vector<uint32_t>;
 
 class ViewFixture : public ::testing::Test {
 protected:
@@ -35,10 +41,17 @@ protected:
         m_pView = m_pFrame->GetActiveView();
     }
 
-    void Command(unsigned id)
+    // Loopback output only, the window shown and active, nothing sent yet.
+    void StartShown()
     {
-        m_pFrame->Action(id)->trigger();
+        Start(0, 1);
+        m_pFrame->show();
+        m_pFrame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
+        m_pMidi->ClearSent();
     }
+    void Command(unsigned id) { m_pFrame->Action(id)->trigger(); }
+    Msgs Sent() const { return m_pMidi->Sent(MIDI_MAPPER); }
 
     CTessaroDoc m_doc;
     CMainFrame* m_pFrame = nullptr;
