@@ -3,7 +3,7 @@
 #include "app/CTessaroDoc.h"
 #include "gfx/ArtworkResources.h"
 #include "platform/MidiBackend.h"
-#include "platform/Profile.h"
+#include "platform/Settings.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 #include "view/CTessaroView.h"
@@ -276,17 +276,17 @@ void CMainFrame::CreateStatusBar()
 
 void CMainFrame::LoadBarState()
 {
-    const QByteArray state = Profile::GetProfileBinary("ToolBars2", "State");
+    const QByteArray state = Settings::ReadBinary(Settings::BarState);
     if (!state.isEmpty())
         restoreState(state); // a damaged blob is refused by restoreState itself
-    const int statusShown = Profile::GetProfileIntInRange("ToolBars2", "StatusBar", 1, 0, 1);
+    const int statusShown = Settings::Read(Settings::StatusBarShown);
     statusBar()->setVisible(statusShown != 0);
 }
 
 void CMainFrame::SaveBarState()
 {
-    Profile::WriteProfileBinary("ToolBars2", "State", saveState());
-    Profile::WriteProfileInt("ToolBars2", "StatusBar", statusBar()->isHidden() ? 0 : 1);
+    Settings::WriteBinary(Settings::BarState, saveState());
+    Settings::Write(Settings::StatusBarShown, statusBar()->isHidden() ? 0 : 1);
 }
 
 bool CMainFrame::IsStandardToolbarDocked() const

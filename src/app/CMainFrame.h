@@ -1,6 +1,8 @@
 #pragma once
 // The single top-level window: menu, toolbar 131, the three-pane status bar,
 // the saved bar layout, and the large cursor while maximised.
+#include "view/IViewFrame.h"
+
 #include <QCursor>
 #include <QHash>
 #include <QMainWindow>
@@ -14,7 +16,7 @@ class QPrinter;
 class QTimer;
 class QToolBar;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IViewFrame {
     Q_OBJECT
 public:
     explicit CMainFrame(CTessaroDoc* doc);
@@ -25,10 +27,8 @@ public:
     QAction* Action(unsigned id) const { return m_actions.value(id, nullptr); }
     QToolBar* ToolBar() const { return m_pToolBar; }
 
-    // The toolbar is visible and docked (not floating).
-    bool IsStandardToolbarDocked() const;
-    // Enables and checks every command and refreshes the status panes.
-    void UpdateCommandUI();
+    bool IsStandardToolbarDocked() const override;
+    void UpdateCommandUI() override;
     QString PaneText(unsigned paneId) const;
 
     // File commands

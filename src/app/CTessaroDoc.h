@@ -1,17 +1,16 @@
 #pragma once
 // The document: the text of the MIDI log, saved as it stands.
+#include "view/CLogDocument.h"
+
 #include <QObject>
 #include <QString>
 
-class CTessaroDoc : public QObject {
+class CTessaroDoc : public QObject, public CLogDocument {
     Q_OBJECT
 public:
     explicit CTessaroDoc(QObject* parent = nullptr);
 
-    // The log while the log pane is hidden; lines end with CR LF.
-    QString m_strLog;
-
-    QString GetTitle() const;        // "Untitled" or the file's name
+    QString GetTitle() const override; // "Untitled" or the file's name
     QString GetPathName() const { return m_strPathName; }
     void SetPathName(const QString& path);
 

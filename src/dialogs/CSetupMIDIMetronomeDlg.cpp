@@ -2,32 +2,14 @@
 
 #include "dialogs/CDataExchange.h"
 #include "dialogs/CSpinButtonCtrl.h"
-#include "midi/MIDIShortMsg.h"
+#include "platform/Beep.h"
 #include "res/ResourceIds.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
-#include <climits>
-
-namespace {
-
-void SystemBeep()
-{
-    QApplication::beep();
-}
-
-int ToSpinPos(uint32_t value)
-{
-    return static_cast<int>(std::min<uint32_t>(value, INT_MAX));
-}
-
-} // namespace
-
-void (*CSetupMIDIMetronomeDlg::s_pfnBeep)() = SystemBeep;
 
 CSetupMIDIMetronomeDlg::CSetupMIDIMetronomeDlg(QWidget* parent)
     : CDialog(IDD_SETUP_METRONOME, QStringLiteral("Setup MIDI Metronome"), 186, 84, parent)
@@ -83,7 +65,8 @@ void CSetupMIDIMetronomeDlg::DoDataExchange(CDataExchange& dx)
     // tempo from reaching the metronome by any other way out of the dialog.
     DDV_MinMaxUInt(dx, m_nMM, MIN_MM, MAX_MM);
     DDX_Text(dx, IDC_PPM_EDIT, m_nPPM);
-    DDV_MinMaxUInt(dx, m_nPPM, 0, MAX_PPM);
+    // The profile's range: the stored measure may be 0.
+    DDV_MinMaxUInt(dx, m_nPPM, Settings::MetronomePPM.lo, Settings::MetronomePPM.hi);
 }
 
 void CSetupMIDIMetronomeDlg::OnInitDialog()
@@ -94,11 +77,11 @@ void CSetupMIDIMetronomeDlg::OnInitDialog()
 
     m_ctlMMEdit->setTextMargins(0, 0, 3, 0);
     m_ctlMMSpin->SetRange(MIN_MM, MAX_MM);
-    m_ctlMMSpin->SetPos(ToSpinPos(m_nMM));
+    m_ctlMMSpin->SetPos(m_nMM);
 
     m_ctlPPMEdit->setTextMargins(0, 0, 3, 0);
     m_ctlPPMSpin->SetRange(MIN_PPM, MAX_PPM);
-    m_ctlPPMSpin->SetPos(ToSpinPos(m_nPPM));
+    m_ctlPPMSpin->SetPos(m_nPPM);
 
     UpdateOKButton();
 
@@ -180,15 +163,14 @@ void CSetupMIDIMetronomeDlg::OnTest(bool bDown)
         // The spins' positions are always in range, whatever the edits say.
         m_nMM = static_cast<uint32_t>(m_ctlMMSpin->GetPos());
         m_nPPM = static_cast<uint32_t>(m_ctlPPMSpin->GetPos());
-        m_nPulsesLeft = 0;
+        m_Accent.Arm(m_nPPM);
         SetTestTimer();
     }
 }
 
 void CSetupMIDIMetronomeDlg::SetTestTimer()
 {
-    const uint32_t mm = std::clamp<uint32_t>(m_nMM, MIN_MM, MAX_MM);
-    m_Timer.start(static_cast<int>(60000 / mm));
+    m_Timer.start(static_cast<int>(MetronomeBeat::PeriodMs(m_nMM)));
     m_nTimer = ID_TEST_TIMER;
 }
 
@@ -200,22 +182,9 @@ void CSetupMIDIMetronomeDlg::KillTestTimer()
 
 void CSetupMIDIMetronomeDlg::OnTimer()
 {
-    uint8_t velocity;
-    if (m_nPulsesLeft > 0) {
-        velocity = PULSE_VELOCITY;
-        --m_nPulsesLeft;
-    } else {
-        velocity = ACCENT_VELOCITY;
-        if (m_nPPM > 0)
-            m_nPulsesLeft = m_nPPM - 1;
-    }
-    const uint32_t noteOn = MakeNoteOn(CLICK_CHANNEL, CLICK_KEY, velocity);
-    const uint32_t noteOff = MakeNoteOff(CLICK_CHANNEL, CLICK_KEY, 0);
-    if (m_MIDIOutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE) {
-        // A click is a percussion hit: its note-off follows at once.
-        m_MIDIOutDevice.SendShortMsg(noteOn);
-        m_MIDIOutDevice.SendShortMsg(noteOff);
-    } else if (s_pfnBeep) {
-        s_pfnBeep();
-    }
+    // The pulses per measure follow the edit while the test runs: a changed
+    // value takes over at the next measure.
+    m_Accent.SetPulsesPerMeasure(m_nPPM);
+    if (!MetronomeBeat::SendClick(m_MIDIOutDevice, m_Accent.NextVelocity()))
+        CService<IBeep>::Get().Beep();
 }

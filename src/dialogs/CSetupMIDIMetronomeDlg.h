@@ -10,6 +10,8 @@
 #include "dialogs/CDialog.h"
 
 #include "midi/MIDIOutDevice.h"
+#include "midi/MetronomeBeat.h"
+#include "platform/Settings.h"
 
 #include <QTimer>
 
@@ -29,17 +31,12 @@ public:
     static constexpr int IDC_PPM_SPIN = 1042;
     static constexpr int IDC_TEST = 1053;
 
-    static constexpr int MIN_MM = 35;
-    static constexpr int MAX_MM = 140;
+    // The ranges OK takes: the profile's, except that a measure here has at
+    // least one pulse.
+    static constexpr int MIN_MM = Settings::MetronomeMM.lo;
+    static constexpr int MAX_MM = Settings::MetronomeMM.hi;
     static constexpr int MIN_PPM = 1;
-    static constexpr int MAX_PPM = 48;
-
-    // The click: High Agogo on the percussion channel, accented on the first
-    // pulse of a measure.
-    static constexpr uint8_t CLICK_CHANNEL = 9;
-    static constexpr uint8_t CLICK_KEY = 67;
-    static constexpr uint8_t ACCENT_VELOCITY = 112;
-    static constexpr uint8_t PULSE_VELOCITY = 80;
+    static constexpr int MAX_PPM = Settings::MetronomePPM.hi;
 
     static constexpr int ID_TEST_TIMER = 1;
 
@@ -56,11 +53,9 @@ public:
     // The running test timer's period in ms, 0 when none runs.
     int GetTestPeriod() const;
 
-    // One test pulse; the test timer's tick.
+    // One test pulse, or a beep (the beep service) when no port is open; the
+    // test timer's tick.
     void OnTimer();
-
-    // What a pulse does when no port is open; the system beep unless replaced.
-    static void (*s_pfnBeep)();
 
 protected:
     void OnInitDialog() override;
@@ -88,7 +83,7 @@ private:
     QTimer m_Timer;
     int m_nTimer = 0;
     bool m_bTesting = false;
-    uint32_t m_nPulsesLeft = 0;
+    CAccentCountdown m_Accent;
     uint32_t m_nEntryMM = 0;
     uint32_t m_nEntryPPM = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "dialogs/CDataExchange.h"
 #include "dialogs/CSpinButtonCtrl.h"
+#include "platform/Settings.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 
@@ -13,7 +14,6 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -31,14 +31,10 @@ constexpr PatchGroup PatchGroupTable[] = {
     {80, 29660},  {88, 29661},  {120, 29662}, {130, IDS_PATCH_GROUP_UNDEFINED},
 };
 
-constexpr int kMinChannel = 1;
-constexpr int kMaxChannel = 16;
-constexpr int kMaxVelocity = 127;
-
-int ToSpinPos(uint32_t value)
-{
-    return static_cast<int>(std::min<uint32_t>(value, INT_MAX));
-}
+// The dialog shows channels 1..16 for the profile's 0..15.
+constexpr int kMinChannel = Settings::Channel.lo + 1;
+constexpr int kMaxChannel = Settings::Channel.hi + 1;
+constexpr int kMaxVelocity = Settings::Velocity.hi;
 
 } // namespace
 
@@ -130,11 +126,11 @@ void CSetupMIDIOutputDlg::OnInitDialog()
 
     m_ctlChannelEdit->setTextMargins(0, 0, 3, 0);
     m_ctlChannelSpin->SetRange(kMinChannel, kMaxChannel);
-    m_ctlChannelSpin->SetPos(ToSpinPos(m_nChannel));
+    m_ctlChannelSpin->SetPos(m_nChannel);
 
     m_ctlVelocityEdit->setTextMargins(0, 0, 3, 0);
     m_ctlVelocitySpin->SetRange(0, kMaxVelocity);
-    m_ctlVelocitySpin->SetPos(ToSpinPos(m_nVelocity));
+    m_ctlVelocitySpin->SetPos(m_nVelocity);
 
     OnSelChangePatchList();
     OnClickedUseMIDIIn();

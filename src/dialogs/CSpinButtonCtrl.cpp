@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <climits>
 
 CSpinButtonCtrl::CSpinButtonCtrl(QWidget* parent)
     : QWidget(parent), m_pUp(new QToolButton(this)), m_pDown(new QToolButton(this))
@@ -63,6 +64,11 @@ void CSpinButtonCtrl::SetPos(int pos)
     m_nPos = std::clamp(pos, m_nLower, m_nUpper);
     if (m_pBuddy)
         m_pBuddy->setText(QString::number(m_nPos));
+}
+
+void CSpinButtonCtrl::SetPos(uint32_t pos)
+{
+    SetPos(static_cast<int>(std::min<uint32_t>(pos, INT_MAX)));
 }
 
 void CSpinButtonCtrl::Step(int delta)

@@ -6,6 +6,8 @@
 // number means. Stepping always lands inside the range.
 #include <QWidget>
 
+#include <cstdint>
+
 class QLineEdit;
 class QToolButton;
 
@@ -28,6 +30,9 @@ public:
     int GetPos() const;
     // Brings pos into the range and writes it to the buddy.
     void SetPos(int pos);
+    // The same for a dialog's unsigned value: one beyond INT_MAX is above
+    // every range, not a negative number.
+    void SetPos(uint32_t pos);
 
     // What a click on an arrow or an arrow key does: announces the move with
     // DeltaPos, then writes the new position.

@@ -1,10 +1,8 @@
 #include "midi/MIDIInDevice.h"
 
+#include "midi/MidiDeviceDialogs.h"
 #include "midi/MidiNotifyTarget.h"
-#include "platform/Profile.h"
-
-
-CMIDIInDevice::RunSelectDialogFn CMIDIInDevice::s_pfnRunSelectDialog = nullptr;
+#include "platform/Settings.h"
 
 struct CMIDIInDevice::Impl {
     // The lost-port handling runs through this thread's event loop.
@@ -39,23 +37,20 @@ void CMIDIInDevice::SetDeviceID(uint32_t id)
 
 void CMIDIInDevice::LoadDeviceID(const QString& section)
 {
-    const QString name = section.isEmpty() ? QStringLiteral("MIDIIn") : section;
-    const int stored = Profile::GetProfileInt(name, QStringLiteral("DevID"), -100);
+    const int stored = Settings::Read(Settings::InDeviceID, section);
     SetDeviceID(static_cast<uint32_t>(stored));
 }
 
 uint32_t CMIDIInDevice::SelectDevice(bool save, QWidget* parent)
 {
-    if (s_pfnRunSelectDialog == nullptr)
-        return m_nDeviceID;
-    const std::optional<uint32_t> chosen = s_pfnRunSelectDialog(m_nDeviceID, parent);
+    const std::optional<uint32_t> chosen =
+        CService<IMidiDeviceDialogs>::Get().RunSelectInput(m_nDeviceID, parent);
     if (!chosen)
         return m_nDeviceID;
     // Taken as it is: the caller reopens or closes the port afterwards.
     m_nDeviceID = *chosen;
     if (save)
-        Profile::WriteProfileInt(QStringLiteral("MIDIIn"), QStringLiteral("DevID"),
-                                 static_cast<int>(m_nDeviceID));
+        Settings::Write(Settings::InDeviceID, static_cast<int>(m_nDeviceID));
     return m_nDeviceID;
 }
 

@@ -7,7 +7,6 @@
 
 #include <memory>
 #include <mutex>
-#include <optional>
 
 class CMIDIInDevice : public CMIDIDevice {
 public:
@@ -18,7 +17,8 @@ public:
 
     void SetDeviceID(uint32_t id);
     void LoadDeviceID(const QString& section = QString());
-    // Runs dialog 202; on OK stores (and with save, writes) the choice. Returns the id.
+    // Runs dialog 202 (the IMidiDeviceDialogs service); on OK stores (and with
+    // save, writes) the choice. Returns the id.
     uint32_t SelectDevice(bool save, QWidget* parent = nullptr);
 
     // Every short message is posted to pNotify as a CMidiDataEvent (none when null).
@@ -28,13 +28,6 @@ public:
     MMRESULT Close();
     uint32_t QueryOpenDeviceID() const;
     bool IsOpen() const;
-
-    // The input selection dialog lives with the other dialogs, above this layer;
-    // the user interface installs a function that runs it modally for the stored
-    // id and returns the chosen id on OK (possibly MIDI_NO_DEVICE), nothing on
-    // Cancel. Without one, SelectDevice changes nothing.
-    using RunSelectDialogFn = std::optional<uint32_t> (*)(uint32_t deviceId, QWidget* parent);
-    static RunSelectDialogFn s_pfnRunSelectDialog;
 
 private:
     void OnPortLost(uint64_t generation);

@@ -1,12 +1,10 @@
 #include "midi/MIDIOutDevice.h"
 
+#include "midi/MidiDeviceDialogs.h"
 #include "midi/MidiNotifyTarget.h"
-#include "platform/Profile.h"
-
+#include "platform/Settings.h"
 
 #include <mutex>
-
-CMIDIOutDevice::RunSelectDialogFn CMIDIOutDevice::s_pfnRunSelectDialog = nullptr;
 
 // The metronome thread sends through the same device the UI thread opens and
 // closes. Two locks: openMutex serialises open/close/choice (and may be held
@@ -44,17 +42,15 @@ void CMIDIOutDevice::SetDeviceID(uint32_t id)
 
 void CMIDIOutDevice::LoadDeviceID(const QString& section)
 {
-    const QString name = section.isEmpty() ? QStringLiteral("MIDIOut") : section;
-    const int stored = Profile::GetProfileInt(name, QStringLiteral("DevID"), -100);
+    const int stored = Settings::Read(Settings::OutDeviceID, section);
     SetDeviceID(static_cast<uint32_t>(stored));
 }
 
 uint32_t CMIDIOutDevice::SelectDevice(bool save, QWidget* parent)
 {
-    if (s_pfnRunSelectDialog == nullptr)
-        return m_nDeviceID;
     const std::optional<CMIDIOutSelection> chosen =
-        s_pfnRunSelectDialog(m_nDeviceID, m_nDeviceID == MIDI_MAPPER, parent);
+        CService<IMidiDeviceDialogs>::Get().RunSelectOutput(m_nDeviceID,
+                                                            m_nDeviceID == MIDI_MAPPER, parent);
     if (!chosen)
         return m_nDeviceID;
     {
@@ -63,8 +59,7 @@ uint32_t CMIDIOutDevice::SelectDevice(bool save, QWidget* parent)
         m_nDeviceID = chosen->m_bUseMapper ? MIDI_MAPPER : chosen->m_nDeviceID;
     }
     if (save)
-        Profile::WriteProfileInt(QStringLiteral("MIDIOut"), QStringLiteral("DevID"),
-                                 static_cast<int>(m_nDeviceID)); // the mapper as -1
+        Settings::Write(Settings::OutDeviceID, static_cast<int>(m_nDeviceID)); // the mapper as -1
     return m_nDeviceID;
 }
 

@@ -5,13 +5,6 @@
 #include <QObject>
 
 #include <memory>
-#include <optional>
-
-// What the output selection dialog hands back on OK.
-struct CMIDIOutSelection {
-    uint32_t m_nDeviceID = MIDI_NO_DEVICE; // the list's choice (the device count for the empty entry)
-    bool m_bUseMapper = false;             // "&Use MIDI Mapper" was set
-};
 
 class CMIDIOutDevice : public CMIDIDevice {
 public:
@@ -22,7 +15,8 @@ public:
 
     void SetDeviceID(uint32_t id);
     void LoadDeviceID(const QString& section = QString());
-    // Runs dialog 203; on OK stores (and with save, writes) the choice. Returns the id.
+    // Runs dialog 203 (the IMidiDeviceDialogs service); on OK stores (and with
+    // save, writes) the choice. Returns the id.
     uint32_t SelectDevice(bool save, QWidget* parent = nullptr);
 
     // If the device goes away while open, the port closes and pNotify (when
@@ -34,14 +28,6 @@ public:
     MMRESULT SendShortMsg(uint32_t packedMsg);
     uint32_t QueryOpenDeviceID() const; // any thread
     bool GetHandle() const; // true while a port is open
-
-    // Installed by the user interface (see CMIDIInDevice::s_pfnRunSelectDialog):
-    // runs dialog 203 for the stored id and use-mapper flag; the selection on OK,
-    // nothing on Cancel.
-    using RunSelectDialogFn = std::optional<CMIDIOutSelection> (*)(uint32_t deviceId,
-                                                                   bool useMapper,
-                                                                   QWidget* parent);
-    static RunSelectDialogFn s_pfnRunSelectDialog;
 
 private:
     MMRESULT CloseLocked();

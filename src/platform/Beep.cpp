@@ -1,11 +1,26 @@
 #include "platform/Beep.h"
 
+#include <QApplication>
 #include <QMetaObject>
 #include <QSocketNotifier>
 
 #include <cstdint>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+namespace {
+
+class CSystemBell : public IBeep {
+public:
+    void Beep() override { QApplication::beep(); }
+};
+
+} // namespace
+
+std::unique_ptr<IBeep> ServiceDefault<IBeep>::Make()
+{
+    return std::make_unique<CSystemBell>();
+}
 
 CBeepRelay::CBeepRelay(std::function<void()> sound, QObject* parent)
     : QObject(parent)

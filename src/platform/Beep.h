@@ -1,12 +1,29 @@
 #pragma once
-// The system's simple beep, asked for from any thread. The desktop's bell can
-// only be rung from the UI thread, so a request is relayed there: one write
-// to an eventfd, no allocation and no lock, so a real-time thread may ask.
+// The system's simple beep, asked for from any thread. What rings is the beep
+// service (IBeep: the desktop's bell unless a test counts beeps instead). The
+// bell can only be rung from the UI thread, so a request from another thread
+// is relayed there by a CBeepRelay: one write to an eventfd, no allocation and
+// no lock, so a real-time thread may ask.
+#include "platform/Service.h"
+
 #include <QObject>
 
 #include <functional>
 
 class QSocketNotifier;
+
+class IBeep {
+public:
+    virtual ~IBeep() = default;
+    // Rings once. UI thread.
+    virtual void Beep() = 0;
+};
+
+// The desktop's bell.
+template <>
+struct ServiceDefault<IBeep> {
+    static std::unique_ptr<IBeep> Make();
+};
 
 class CBeepRelay : public QObject {
     Q_OBJECT

@@ -4,6 +4,7 @@
 // synthesizer, in-process loopback). Device ids are flat indices per kind;
 // MIDI_MAPPER (output only) is the built-in synthesizer.
 #include "platform/MMSystem.h"
+#include "platform/Service.h"
 
 #include <QString>
 
@@ -56,13 +57,25 @@ public:
                                 std::unique_ptr<IMidiOutPort>& port) = 0;
 };
 
+// Until one is configured the backend is a loopback with no devices.
+template <>
+struct ServiceDefault<IMidiBackend> {
+    static std::unique_ptr<IMidiBackend> Make();
+};
+
 namespace MidiSystem {
 
-// The backend in use; a loopback with no devices until one is configured.
-IMidiBackend& Backend();
+// The backend in use: CService<IMidiBackend>, by the name its many callers know.
+inline IMidiBackend& Backend()
+{
+    return CService<IMidiBackend>::Get();
+}
 
-// Replaces the backend (tests install a loopback).
-void Install(std::unique_ptr<IMidiBackend> backend);
+// Replaces the backend (tests install a loopback); the old one ends here.
+inline void Install(std::unique_ptr<IMidiBackend> backend)
+{
+    CService<IMidiBackend>::Install(std::move(backend));
+}
 
 // Chooses the backend by name: "auto", "alsa", "jack" or "loopback".
 // False with a reason in *error when the name is unknown.

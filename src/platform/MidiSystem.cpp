@@ -5,12 +5,7 @@
 #include "platform/LoopbackMidiBackend.h"
 #include "platform/RtMidiBackend.h"
 
-#include <mutex>
-
 namespace {
-
-std::mutex g_mutex;
-std::unique_ptr<IMidiBackend> g_pBackend;
 
 QString DeviceLine(int number, MMRESULT result, const MidiCaps& caps)
 {
@@ -23,26 +18,12 @@ QString DeviceLine(int number, MMRESULT result, const MidiCaps& caps)
 
 } // namespace
 
+std::unique_ptr<IMidiBackend> ServiceDefault<IMidiBackend>::Make()
+{
+    return std::make_unique<CLoopbackMidiBackend>();
+}
+
 namespace MidiSystem {
-
-IMidiBackend& Backend()
-{
-    std::lock_guard lock(g_mutex);
-    if (!g_pBackend)
-        g_pBackend = std::make_unique<CLoopbackMidiBackend>();
-    return *g_pBackend;
-}
-
-void Install(std::unique_ptr<IMidiBackend> backend)
-{
-    std::unique_ptr<IMidiBackend> old;
-    {
-        std::lock_guard lock(g_mutex);
-        old = std::move(g_pBackend);
-        g_pBackend = std::move(backend);
-    }
-    // The old backend goes outside the lock: its threads may take a moment to end.
-}
 
 bool Configure(const QString& name, QString* error)
 {

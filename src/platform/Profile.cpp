@@ -42,13 +42,6 @@ void WriteProfileInt(const QString& section, const QString& entry, int value)
     s.sync();
 }
 
-int GetProfileIntInRange(const QString& section, const QString& entry, int defaultValue,
-                         int lo, int hi)
-{
-    const int v = GetProfileInt(section, entry, defaultValue);
-    return (v < lo || v > hi) ? defaultValue : v;
-}
-
 QByteArray GetProfileBinary(const QString& section, const QString& entry)
 {
     QSettings& s = Settings();

@@ -2,8 +2,8 @@
 
 #include "gfx/ArtworkResources.h"
 #include "res/ResourceIds.h"
-#include "view/CTessaroView.h"
 #include "view/HandSigns.h"
+#include "view/IKeyPaneHost.h"
 
 namespace {
 
@@ -13,9 +13,9 @@ constexpr QSize kNominalSignSize(280, 240);
 
 } // namespace
 
-CHandSignPane::CHandSignPane(CTessaroView* view, QWidget* parent)
+CHandSignPane::CHandSignPane(IKeyPaneHost& host, QWidget* parent)
     : QLabel(parent)
-    , m_pView(view)
+    , m_Host(host)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAlignment(Qt::AlignCenter);
@@ -87,11 +87,11 @@ void CHandSignPane::ShowHandSignMessage(uint32_t packedMsg)
     const NoteEvent e = ReadNoteEvent(packedMsg);
     if (!e.isNote)
         return;
-    m_pView->TrackKeySlot(packedMsg);
-    const int highestHeld = GetHighestHeldKey(m_pView->m_GUIKeySlots);
+    m_Host.TrackKeySlot(packedMsg);
+    const int highestHeld = GetHighestHeldKey(m_Host.KeyStates());
     QPixmap picture;
     if (e.on)
-        picture = GetHandSignBitmap(m_pView->ToDisplayNote(e.note) - kFirstDisplayNote);
+        picture = GetHandSignBitmap(m_Host.ToDisplayNote(e.note) - kFirstDisplayNote);
     // A black key, a note outside the octave or a missing picture: the
     // highest key still held speaks for the chord (blank when none is).
     if (picture.isNull())

@@ -15,14 +15,14 @@
 #include <array>
 #include <cstdint>
 
-class CTessaroView;
+class IKeyPaneHost;
 
 class CHandSignPane : public QLabel {
     Q_OBJECT
 public:
     static constexpr int kLargeSignDelayMs = 1000;
 
-    CHandSignPane(CTessaroView* view, QWidget* parent);
+    CHandSignPane(IKeyPaneHost& host, QWidget* parent);
     // Loads the set for the frame's size and shows the blank picture.
     void LoadHandSigns(bool maximised);
     // Shows the sign for a note-on or note-off and records the key's new
@@ -44,7 +44,7 @@ private:
     void LoadHolder(int holder, bool large);
     void LoadLargeSigns();
 
-    CTessaroView* m_pView;
+    IKeyPaneHost& m_Host;
     bool m_bLarge = false;
     std::array<CDibPicture, 9> m_HandSigns;
     std::array<Held, 9> m_Held{};

@@ -1,7 +1,7 @@
 #include "view/CKeyboardPane.h"
 
 #include "gfx/ArtworkResources.h"
-#include "view/CTessaroView.h"
+#include "view/IKeyPaneHost.h"
 #include "view/KeyboardGeometry.h"
 
 #include <QMouseEvent>
@@ -15,9 +15,9 @@ constexpr QSize kNominalPictureSize(174, 124);
 
 } // namespace
 
-CKeyboardPane::CKeyboardPane(CTessaroView* view, QWidget* parent)
+CKeyboardPane::CKeyboardPane(IKeyboardPaneHost& host, QWidget* parent)
     : QLabel(parent)
-    , m_pView(view)
+    , m_Host(host)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // Moves without a button reach the pane too: a release that went to
@@ -77,7 +77,7 @@ void CKeyboardPane::ComposePicture()
         QPainter dc(&m_picture);
         m_Bitmaps[Picture].Draw(dc, all, all);
     }
-    const GUIKeySlots& keySlots = m_pView->m_GUIKeySlots;
+    const GUIKeySlots& keySlots = m_Host.KeyStates();
     // Released keys beside held ones first, so that the held keys' own
     // pictures are what shows where neighbouring white keys overlap.
     for (int k = 0; k < int(keySlots.size()); ++k) {
@@ -107,26 +107,26 @@ void CKeyboardPane::DrawKeyboardMessage(uint32_t packedMsg)
         DrawWhiteKey(e.note, e.on);
     else
         DrawBlackKey(e.note, e.on);
-    m_pView->TrackKeySlot(packedMsg);
+    m_Host.TrackKeySlot(packedMsg);
 }
 
 void CKeyboardPane::DrawWhiteKey(int note, bool on)
 {
-    const int k = m_pView->GetKeySlotIndex(note);
+    const int k = m_Host.GetKeySlotIndex(note);
     if (k == -1)
         return;
     const CDibPicture& bitmap =
         on ? m_Bitmaps[WhiteDown]
-           : Bitmap(GetWhiteKeyBitmapID(k, m_pView->m_GUIKeySlots, m_bMaximised));
-    DrawOverlay(bitmap, WhiteRect(m_pView->ToDisplayNote(note)), true);
+           : Bitmap(GetWhiteKeyBitmapID(k, m_Host.KeyStates(), m_bMaximised));
+    DrawOverlay(bitmap, WhiteRect(m_Host.ToDisplayNote(note)), true);
 }
 
 void CKeyboardPane::DrawBlackKey(int note, bool on)
 {
-    if (m_pView->GetKeySlotIndex(note) == -1)
+    if (m_Host.GetKeySlotIndex(note) == -1)
         return;
     DrawOverlay(on ? m_Bitmaps[BlackDown] : m_Bitmaps[BlackUp],
-                BlackRect(m_pView->ToDisplayNote(note)), true);
+                BlackRect(m_Host.ToDisplayNote(note)), true);
 }
 
 void CKeyboardPane::DrawOverlay(const CDibPicture& bitmap, const QRect& rect, bool repaint)
@@ -160,13 +160,13 @@ int CKeyboardPane::KeyIndexAt(const QPoint& viewPoint) const
 
 QPoint CKeyboardPane::ToViewPoint(const QPoint& panePoint) const
 {
-    return mapTo(m_pView, panePoint);
+    return mapTo(parentWidget(), panePoint);
 }
 
 void CKeyboardPane::mousePressEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton)
-        m_pView->OnLButtonDown(ToViewPoint(e->position().toPoint()));
+        m_Host.OnLButtonDown(ToViewPoint(e->position().toPoint()));
 }
 
 void CKeyboardPane::mouseDoubleClickEvent(QMouseEvent* e)
@@ -177,38 +177,38 @@ void CKeyboardPane::mouseDoubleClickEvent(QMouseEvent* e)
 
 void CKeyboardPane::mouseMoveEvent(QMouseEvent* e)
 {
-    m_pView->OnMouseMove(ToViewPoint(e->position().toPoint()),
+    m_Host.OnMouseMove(ToViewPoint(e->position().toPoint()),
                          (e->buttons() & Qt::LeftButton) != 0);
 }
 
 void CKeyboardPane::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton)
-        m_pView->OnLButtonUp();
+        m_Host.OnLButtonUp();
 }
 
 void CKeyboardPane::leaveEvent(QEvent* e)
 {
     QLabel::leaveEvent(e);
-    m_pView->EndMouseNote();
+    m_Host.EndMouseNote();
 }
 
 void CKeyboardPane::hideEvent(QHideEvent* e)
 {
     QLabel::hideEvent(e);
-    m_pView->EndMouseNote();
+    m_Host.EndMouseNote();
 }
 
 void CKeyboardPane::focusOutEvent(QFocusEvent* e)
 {
     QLabel::focusOutEvent(e);
-    m_pView->EndMouseNote();
+    m_Host.EndMouseNote();
 }
 
 bool CKeyboardPane::event(QEvent* e)
 {
     // Another window took over: the button's release will not come here.
     if (e->type() == QEvent::WindowDeactivate)
-        m_pView->EndMouseNote();
+        m_Host.EndMouseNote();
     return QLabel::event(e);
 }

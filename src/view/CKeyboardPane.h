@@ -7,7 +7,7 @@
 // pane shown again after the key states moved on elsewhere) composes that
 // picture afresh from the key states.
 //
-// Mouse presses, moves and releases on the pane go to the view, which plays
+// Mouse presses, moves and releases on the pane go to the host, which plays
 // the notes; the pane only tells it when a held mouse note has to end
 // (hidden, left, window or focus lost).
 #include "gfx/CDibPicture.h"
@@ -18,12 +18,13 @@
 #include <array>
 #include <cstdint>
 
-class CTessaroView;
+class IKeyboardPaneHost;
 
 class CKeyboardPane : public QLabel {
     Q_OBJECT
 public:
-    CKeyboardPane(CTessaroView* view, QWidget* parent);
+    // The pane sits directly on its host's widget, `parent`.
+    CKeyboardPane(IKeyboardPaneHost& host, QWidget* parent);
     // Loads the normal or the twice-size set, sizes the control to the
     // picture and shows it with the keys that are down.
     void LoadKeyboardBitmaps(bool maximised);
@@ -65,7 +66,7 @@ private:
     void ComposePicture();
     QPoint ToViewPoint(const QPoint& panePoint) const;
 
-    CTessaroView* m_pView;
+    IKeyboardPaneHost& m_Host;
     bool m_bMaximised = false;
     bool m_bLoaded = false; // every bitmap of the current scale is held
     std::array<CDibPicture, RoleCount> m_Bitmaps;

@@ -1,30 +1,10 @@
 #include "view/CMetronome.h"
 
-#include "midi/MIDIOutDevice.h"
-#include "midi/MIDIShortMsg.h"
 #include "platform/Beep.h"
-
-#include <QApplication>
-
-#include <algorithm>
-
-namespace {
-
-void SystemBeep()
-{
-    QApplication::beep();
-}
-
-} // namespace
-
-void (*CMetronome::s_pfnBeep)() = SystemBeep;
 
 CMetronome::CMetronome(CMIDIOutDevice& outDevice)
     : m_OutDevice(outDevice)
-    , m_pBeep(new CBeepRelay([] {
-        if (s_pfnBeep)
-            s_pfnBeep();
-    }))
+    , m_pBeep(new CBeepRelay([] { CService<IBeep>::Get().Beep(); }))
 {
 }
 
@@ -35,16 +15,12 @@ CMetronome::~CMetronome()
     delete m_pBeep;
 }
 
-unsigned CMetronome::PeriodMs(unsigned mm)
-{
-    return 60000 / std::clamp(mm, kMinMM, kMaxMM);
-}
-
 bool CMetronome::Start(unsigned mm, unsigned ppm)
 {
     m_Timer.Stop();
     Arm(ppm);
-    return m_Timer.Start(std::chrono::milliseconds(PeriodMs(mm)), &CMetronome::OnTimer, this);
+    return m_Timer.Start(std::chrono::milliseconds(MetronomeBeat::PeriodMs(mm)),
+                         &CMetronome::OnTimer, this);
 }
 
 void CMetronome::Stop()
@@ -54,8 +30,7 @@ void CMetronome::Stop()
 
 void CMetronome::Arm(unsigned ppm)
 {
-    m_nPPM = ppm;
-    m_nPulseCountdown = 0;
+    m_Accent.Arm(ppm);
 }
 
 void CMetronome::OnTimer(void* context)
@@ -65,21 +40,6 @@ void CMetronome::OnTimer(void* context)
 
 void CMetronome::MetronomeTick()
 {
-    uint8_t velocity;
-    if (m_nPulseCountdown > 0) {
-        velocity = kPulseVelocity;
-        --m_nPulseCountdown;
-    } else {
-        // With no measure (0 pulses per measure) every pulse is a first one.
-        velocity = kAccentVelocity;
-        if (m_nPPM > 0)
-            m_nPulseCountdown = m_nPPM - 1;
-    }
-    if (m_OutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE) {
-        // A click is a percussion hit: its note-off follows at once.
-        m_OutDevice.SendShortMsg(MakeNoteOn(kChannel, kKey, velocity));
-        m_OutDevice.SendShortMsg(MakeNoteOff(kChannel, kKey, 0));
-    } else {
+    if (!MetronomeBeat::SendClick(m_OutDevice, m_Accent.NextVelocity()))
         m_pBeep->Post();
-    }
 }

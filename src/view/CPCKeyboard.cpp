@@ -1,6 +1,6 @@
 #include "view/CPCKeyboard.h"
 
-#include "view/CTessaroView.h"
+#include "view/IPCKeyHost.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -107,9 +107,9 @@ uint32_t CPCKeyboard::KeyIdentity(const QKeyEvent& e, const KeyRow& row)
     return kTableKeyFlag | row.virtKey;
 }
 
-CPCKeyboard::CPCKeyboard(CTessaroView* view)
-    : QObject(view)
-    , m_pView(view)
+CPCKeyboard::CPCKeyboard(IPCKeyHost& host, QObject* parent)
+    : QObject(parent)
+    , m_Host(host)
 {
     m_SettleTimer.setSingleShot(true);
     m_SettleTimer.setTimerType(Qt::PreciseTimer);
@@ -126,12 +126,12 @@ CPCKeyboard::~CPCKeyboard()
 
 bool CPCKeyboard::IsMainWindow(QObject* o) const
 {
-    return o == m_pView->window();
+    return o == m_Host.KeyWindow();
 }
 
 bool CPCKeyboard::TakesKeysFor(QObject* receiver) const
 {
-    QWidget* main = m_pView->window();
+    QWidget* main = m_Host.KeyWindow();
     if (QApplication::activeWindow() != main || QApplication::activePopupWidget() ||
         QApplication::activeModalWidget())
         return false;
@@ -162,7 +162,7 @@ bool CPCKeyboard::eventFilter(QObject* watched, QEvent* e)
         break;
     case QEvent::FocusOut:
         if (static_cast<QFocusEvent*>(e)->reason() == Qt::ActiveWindowFocusReason &&
-            watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == m_pView->window())
+            watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == m_Host.KeyWindow())
             ReleaseHeldKeys();
         break;
     case QEvent::ApplicationDeactivate:
@@ -186,7 +186,7 @@ bool CPCKeyboard::OnKeyPress(QObject* receiver, const QKeyEvent& e)
         return false;
     const auto index = static_cast<unsigned>(row.index);
     const uint32_t key = KeyIdentity(e, row);
-    if (m_bReleasePending[index] && m_pView->m_PCKeySlots[index].m_nVirtKey == key) {
+    if (m_bReleasePending[index] && m_Host.GetPCKeySlots()[index].m_nVirtKey == key) {
         m_bReleasePending[index] = false;
         // The second half of an auto-repeat pair: the key never came up.
         if (e.timestamp() == m_nReleaseTime[index])
@@ -197,7 +197,7 @@ bool CPCKeyboard::OnKeyPress(QObject* receiver, const QKeyEvent& e)
     // Auto-repeat and a second key of the last slot reach the slot while it is
     // held and add nothing there; they are taken all the same, so that a
     // control never sees half of a note key.
-    m_pView->OnPCKeyNote(index, key);
+    m_Host.OnPCKeyNote(index, key);
     return true;
 }
 
@@ -211,7 +211,7 @@ bool CPCKeyboard::OnKeyRelease(const QKeyEvent& e)
         key = KeyIdentity(e, row);
     }
     for (unsigned i = 0; i < kSlotCount; ++i) {
-        const CMIDIPCKeySlot& slot = m_pView->m_PCKeySlots[i];
+        const CMIDIPCKeySlot& slot = m_Host.GetPCKeySlots()[i];
         if (!slot.IsHeld() || slot.m_nVirtKey != key)
             continue;
         // The release half of an auto-repeat pair: the key is still down.
@@ -233,13 +233,13 @@ bool CPCKeyboard::OnKeyRelease(const QKeyEvent& e)
 void CPCKeyboard::EndNote(unsigned index)
 {
     m_bReleasePending[index] = false;
-    CMIDIPCKeySlot& slot = m_pView->m_PCKeySlots[index];
+    CMIDIPCKeySlot& slot = m_Host.GetPCKeySlots()[index];
     if (!slot.IsHeld())
         return;
     const uint32_t key = slot.m_nVirtKey;
     const uint32_t note = slot.m_nNote;
     slot.Reset();
-    m_pView->OnPCKeyReleased(key, note);
+    m_Host.OnPCKeyReleased(key, note);
 }
 
 void CPCKeyboard::EndSettledReleases()

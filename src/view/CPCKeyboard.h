@@ -21,7 +21,7 @@
 #include <array>
 #include <cstdint>
 
-class CTessaroView;
+class IPCKeyHost;
 class QKeyEvent;
 
 class CPCKeyboard : public QObject {
@@ -53,7 +53,7 @@ public:
     // or for events without one the table's key code with kTableKeyFlag.
     static uint32_t KeyIdentity(const QKeyEvent& e, const KeyRow& row);
 
-    explicit CPCKeyboard(CTessaroView* view);
+    CPCKeyboard(IPCKeyHost& host, QObject* parent);
     ~CPCKeyboard() override;
 
     // Ends every held note now (also used before the view runs a dialog).
@@ -72,7 +72,7 @@ private:
     void EndNote(unsigned index);
     void EndSettledReleases();
 
-    CTessaroView* m_pView;
+    IPCKeyHost& m_Host;
     bool m_bEnabled = true;
     // Key-ups waiting to be confirmed, by slot, with their time stamps.
     std::array<bool, kSlotCount> m_bReleasePending{};

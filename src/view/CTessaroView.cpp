@@ -1,18 +1,18 @@
 #include "view/CTessaroView.h"
 
-#include "app/CMainFrame.h"
-#include "app/CTessaroDoc.h"
 #include "dialogs/DialogUnits.h"
 #include "midi/MIDICaps.h"
 #include "midi/MIDIShortMsg.h"
-#include "platform/Profile.h"
+#include "platform/Settings.h"
 #include "platform/Ticks.h"
 #include "res/ResourceIds.h"
 #include "view/CHandSignPane.h"
 #include "view/CKeyboardPane.h"
+#include "view/CLogDocument.h"
 #include "view/CMetronome.h"
 #include "view/CPCKeyboard.h"
 #include "view/DumpLine.h"
+#include "view/IViewFrame.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,22 +27,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-namespace {
-
-// The edit control's text limit.
-constexpr int kLogEditLimit = 65520;
-
-QDateTime NowToTheSecond()
-{
-    QDateTime now = QDateTime::currentDateTime();
-    const QTime t = now.time();
-    now.setTime(QTime(t.hour(), t.minute(), t.second()));
-    return now;
-}
-
-} // namespace
-
-CTessaroView::CTessaroView(CTessaroDoc* doc, CMainFrame* frame, QWidget* parent)
+CTessaroView::CTessaroView(CLogDocument* doc, IViewFrame* frame, QWidget* parent)
     : QWidget(parent)
     , m_pDoc(doc)
     , m_pFrame(frame)
@@ -51,41 +36,17 @@ CTessaroView::CTessaroView(CTessaroDoc* doc, CMainFrame* frame, QWidget* parent)
 {
     setObjectName(QString::number(IDD_TESSARO_FORM));
     ReadSettings();
-    m_StartTime = NowToTheSecond();
+    m_StartTime = DumpLine::NowToTheSecond();
     m_dwStartTicks = GetTickCountMs();
     CreateControls();
     m_pKeyboardPicture->LoadKeyboardBitmaps(false);
     m_pMetronome = std::make_unique<CMetronome>(m_OutDevice);
-    m_pPCKeyboard = new CPCKeyboard(this);
+    m_pPCKeyboard = new CPCKeyboard(*this, this);
 }
 
 CTessaroView::~CTessaroView()
 {
     Shutdown();
-}
-
-void CTessaroView::ReadSettings()
-{
-    using Profile::GetProfileInt;
-    using Profile::GetProfileIntInRange;
-    // Every value is brought into range here: a channel of 16 would change the
-    // message type, an MM of 0 would divide by zero, a velocity above 127 is not
-    // a data byte.
-    m_nViewMode = GetProfileIntInRange("View", "Def", 1, 1, 3);
-    m_nDumpAttributes = GetProfileInt("View", "EdFmt", 4) & DumpLine::kAttrMask;
-    m_bFilterSysRealTime = GetProfileIntInRange("MIDIFlt", "SysRlTm", 1, 0, 1);
-    m_bFilterPitchBend = GetProfileIntInRange("MIDIFlt", "PchBend", 1, 0, 1);
-    m_bFilterCtrlChange = GetProfileIntInRange("MIDIFlt", "CtlChng", 1, 0, 1);
-    m_bFilterChanPressure = GetProfileIntInRange("MIDIFlt", "ChnPres", 1, 0, 1);
-    m_bFilterKeyPressure = GetProfileIntInRange("MIDIFlt", "KeyPres", 1, 0, 1);
-    m_bFilterActiveSensing = GetProfileIntInRange("MIDIFlt", "ActSens", 1, 0, 1);
-    m_bUseMIDIIn = GetProfileIntInRange("MIDICnf", "UseMDIn", 0, 0, 1);
-    m_nChannel = GetProfileIntInRange("MIDICnf", "Channel", 0, 0, 15);
-    m_nVelocity = GetProfileIntInRange("MIDICnf", "Velocit", 127, 0, 127);
-    m_nPatch = GetProfileIntInRange("MIDICnf", "Patch", 0, -1, 127);
-    m_nMM = static_cast<unsigned>(GetProfileIntInRange("Metro", "MM", 100, 35, 140));
-    m_nPPM = static_cast<unsigned>(GetProfileIntInRange("Metro", "PPM", 4, 0, 48));
-    m_bMale = GetProfileIntInRange("PCKey", "Male", 0, 0, 1);
 }
 
 void CTessaroView::CreateControls()
@@ -100,17 +61,18 @@ void CTessaroView::CreateControls()
     m_pLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_pLogEdit->setFont(m_LogFontNormal);
     m_pLogEdit->document()->setDocumentMargin(4);
+    m_pLogBuffer = std::make_unique<CLogBuffer>(m_pLogEdit->document());
 
     m_pLogCaption = new QLabel(this);
     m_pLogCaption->setObjectName(QString::number(IDC_LOG_CAPTION));
     PlaceAt(m_pLogCaption, du, 6, 6, 62, 8);
 
-    m_pKeyboardPicture = new CKeyboardPane(this, this);
+    m_pKeyboardPicture = new CKeyboardPane(*this, this);
     m_pKeyboardPicture->setObjectName(QString::number(IDC_KEYBOARD_PICTURE));
     m_pKeyboardPicture->move(du.X(69), du.Y(33));
     m_pKeyboardPicture->setFocusPolicy(Qt::StrongFocus);
 
-    m_pHandSignPicture = new CHandSignPane(this, this);
+    m_pHandSignPicture = new CHandSignPane(*this, this);
     m_pHandSignPicture->setObjectName(QString::number(IDC_HANDSIGN_PICTURE));
     m_pHandSignPicture->move(du.X(6), du.Y(8));
 
@@ -167,7 +129,7 @@ void CTessaroView::OnInitialUpdate()
     if (!m_bUseMIDIIn && m_OutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE)
         SendStartupDefaults();
     m_pDoc->m_strLog.clear();
-    m_pendingLogLines.clear();
+    m_pLogBuffer->DropPending();
     m_pLogEdit->clear();
     OnUpdate(TitleUpdate);
 }
@@ -216,7 +178,7 @@ void CTessaroView::Shutdown()
     if (m_bShutDown)
         return;
     m_bShutDown = true;
-    Profile::WriteProfileInt("View", "Def", m_nViewMode);
+    Settings::Write(Settings::ViewMode, m_nViewMode);
     // Held PC keys get their note-offs while the port is still open; the
     // metronome's thread is gone before the port closes.
     EndHeldPCKeys();
@@ -369,7 +331,7 @@ QString CTessaroView::CurrentLogText() const
 
 void CTessaroView::SetLogText(const QString& logText)
 {
-    m_pendingLogLines.clear();
+    m_pLogBuffer->DropPending();
     m_pDoc->m_strLog = DumpLine::ToLogText(logText);
     if (m_nViewMode == 2) {
         SetLogTextInEdit(m_pDoc->m_strLog);
@@ -381,76 +343,25 @@ void CTessaroView::AppendDumpLine(uint32_t packedMsg)
 {
     const QString line = DumpLine::Build(packedMsg, m_nDumpAttributes, m_StartTime,
                                          m_dwStartTicks, GetTickCountMs());
-    if (m_nViewMode == 2) {
-        // A flood of input must not cost one edit insertion (and layout) per
-        // message: lines wait for the next turn of the event loop and go in
-        // together, trimmed by the same rule as one at a time.
-        m_pendingLogLines.append(DumpLine::ToEditText(line));
-        if (!m_bFlushQueued) {
-            m_bFlushQueued = true;
-            QMetaObject::invokeMethod(this, &CTessaroView::FlushLog, Qt::QueuedConnection);
-        }
-    } else {
-        DumpLine::TrimHiddenLog(m_pDoc->m_strLog);
-        m_pDoc->m_strLog += line;
+    if (m_nViewMode != 2) {
+        CLogBuffer::AppendHidden(m_pDoc->m_strLog, line);
+        return;
+    }
+    // Shown lines go in together on the next turn of the event loop.
+    m_pLogBuffer->Queue(DumpLine::ToEditText(line));
+    if (!m_bFlushQueued) {
+        m_bFlushQueued = true;
+        QMetaObject::invokeMethod(this, &CTessaroView::FlushLog, Qt::QueuedConnection);
     }
 }
 
 void CTessaroView::FlushLog()
 {
     m_bFlushQueued = false;
-    if (m_pendingLogLines.isEmpty())
+    if (!m_pLogBuffer->HasPending())
         return;
-    QStringList lines;
-    lines.swap(m_pendingLogLines);
-    QTextDocument* doc = m_pLogEdit->document();
-
-    // Each line, one at a time, would first drop the oldest kDroppedLines
-    // whenever the edit holds more than kMaxShownLines lines. Work out what
-    // that leaves of the edit and of the batch.
-    int blocks = doc->blockCount();
-    int dropFromEdit = 0;
-    int dropFromBatch = 0;
-    int keptEditLines = blocks - 1; // whole lines before the last one
-    int batchKept = 0;
-    for (int i = 0; i < lines.size(); ++i) {
-        if (blocks > DumpLine::kMaxShownLines) {
-            int drop = DumpLine::kDroppedLines;
-            const int fromEdit = qMin(drop, keptEditLines);
-            dropFromEdit += fromEdit;
-            keptEditLines -= fromEdit;
-            drop -= fromEdit;
-            const int fromBatch = qMin(drop, batchKept);
-            dropFromBatch += fromBatch;
-            batchKept -= fromBatch;
-            blocks -= fromEdit + fromBatch;
-        }
-        ++batchKept;
-        ++blocks;
-    }
-
-    doc->setUndoRedoEnabled(false); // logging is not an edit the user can undo
-    if (dropFromEdit > 0) {
-        QTextCursor c(doc);
-        c.setPosition(doc->findBlockByNumber(dropFromEdit).position(), QTextCursor::KeepAnchor);
-        c.removeSelectedText();
-    }
-    QString text;
-    for (int i = dropFromBatch; i < lines.size(); ++i)
-        text += lines[i];
-    // The edit holds at most kLogEditLimit characters: make room by the oldest
-    // lines rather than refuse the newest.
-    if (text.size() > kLogEditLimit)
-        text = text.right(kLogEditLimit).section(QLatin1Char('\n'), 1);
-    while (doc->characterCount() + text.size() > kLogEditLimit && doc->blockCount() > 1) {
-        QTextCursor c(doc);
-        c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-        c.removeSelectedText();
-    }
-    // New lines go in front of whatever stands on the last line (typed text).
-    QTextCursor c(doc->lastBlock());
-    c.insertText(text);
-    doc->setUndoRedoEnabled(true);
+    QTextCursor c(m_pLogEdit->document());
+    c.setPosition(m_pLogBuffer->Flush());
     m_pLogEdit->setTextCursor(c);
     m_pLogEdit->ensureCursorVisible();
 }
@@ -458,16 +369,8 @@ void CTessaroView::FlushLog()
 void CTessaroView::TrimLog()
 {
     FlushLog();
-    QTextDocument* doc = m_pLogEdit->document();
-    if (doc->blockCount() > DumpLine::kMaxShownLines) {
-        doc->setUndoRedoEnabled(false);
-        QTextCursor c(doc);
-        c.setPosition(doc->findBlockByNumber(DumpLine::kDroppedLines).position(),
-                      QTextCursor::KeepAnchor);
-        c.removeSelectedText();
-        doc->setUndoRedoEnabled(true);
-    }
-    QTextCursor end(doc->lastBlock());
+    m_pLogBuffer->Trim();
+    QTextCursor end(m_pLogEdit->document()->lastBlock());
     m_pLogEdit->setTextCursor(end);
     m_pLogEdit->ensureCursorVisible();
 }
@@ -518,51 +421,26 @@ bool CTessaroView::event(QEvent* e)
 
 bool CTessaroView::IsFiltered(uint32_t packedMsg) const
 {
-    const uint8_t s = static_cast<uint8_t>(packedMsg & 0xFF);
-    if (m_bFilterSysRealTime && (s & 0xF8) == 0xF8)
-        return true;
-    if (m_bFilterActiveSensing && (s & 0xFE) == 0xFE)
-        return true;
-    return false;
+    return m_Thru.IsFiltered(packedMsg);
 }
 
 void CTessaroView::OnMidiData(uint32_t packedMsg)
 {
-    if (!IsFiltered(packedMsg))
+    const CThruPath::Route route = m_Thru.RouteIncoming(packedMsg);
+    if (route.log)
         AppendDumpLine(packedMsg);
-    uint32_t m = packedMsg;
-    if (!m_bUseMIDIIn) {
-        MIDIShortMsg msg = UnpackShortMsg(m);
-        switch (msg.status >> 4) {
-        case 0x8: case 0x9: case 0xA: case 0xB: case 0xD: case 0xE:
-            msg.status = static_cast<uint8_t>((msg.status & 0xF0) + m_nChannel);
-            m = PackShortMsg(msg);
-            break;
-        default:
-            break;
-        }
-    }
-    if (IsFiltered(m))
-        return;
-    SendAndAnimate(m);
+    if (route.pass)
+        SendAndAnimate(*route.pass);
 }
 
 uint32_t CTessaroView::MakeNoteMessage(uint8_t note, bool on) const
 {
-    uint8_t status = on ? 0x90 : 0x80;
-    if (!m_bUseMIDIIn)
-        status = static_cast<uint8_t>(status + m_nChannel);
-    MIDIShortMsg msg;
-    msg.status = status;
-    msg.data1 = note;
-    msg.data2 = on ? static_cast<uint8_t>(m_nVelocity) : 0;
-    return PackShortMsg(msg);
+    return m_Thru.MakeNoteMessage(note, on);
 }
 
 void CTessaroView::SendToOutput(uint32_t packedMsg)
 {
-    if (m_OutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE)
-        m_OutDevice.SendShortMsg(packedMsg);
+    m_Thru.SendToOutput(packedMsg);
 }
 
 void CTessaroView::AnimateMessage(uint32_t packedMsg)
@@ -620,7 +498,7 @@ void CTessaroView::SetVoice(int male)
         else if (m_nViewMode == 3)
             LoadHandSigns();
     }
-    Profile::WriteProfileInt("PCKey", "Male", male);
+    Settings::Write(Settings::Male, male);
 }
 
 // --- Commands ------------------------------------------------------------------------

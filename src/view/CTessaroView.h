@@ -1,22 +1,28 @@
 #pragma once
-// The form view: the hub of the program. It owns the MIDI ports, the settings,
-// the panes (keyboard, log, hand sign) and wires the components behind them.
+// The form view: the hub of the program. It owns the MIDI ports, the settings
+// and the panes (keyboard, log, hand sign), and wires the components behind
+// them: the thru path, the log buffer, the pictures and the PC keyboard, each
+// of which knows only the small part of the view it needs.
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
 #include "view/CGUIKeySlot.h"
+#include "view/CLogBuffer.h"
 #include "view/CMIDIPCKeySlot.h"
+#include "view/CThruPath.h"
+#include "view/CViewSettings.h"
+#include "view/IKeyPaneHost.h"
+#include "view/IPCKeyHost.h"
 
 #include <QDateTime>
 #include <QFont>
-#include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
 #include <memory>
 
-class CMainFrame;
-class CTessaroDoc;
+class CLogDocument;
+class IViewFrame;
 class CKeyboardPane;
 class CHandSignPane;
 class QCheckBox;
@@ -24,18 +30,20 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QSlider;
-class CDialogUnits;
 class CMetronome;
 class CPCKeyboard;
 
-class CTessaroView : public QWidget {
+class CTessaroView : public QWidget,
+                     public CViewSettings,
+                     public IKeyboardPaneHost,
+                     public IPCKeyHost {
     Q_OBJECT
 public:
     // Update hints sent by the frame and the document.
     enum Hint { LayoutChanged = 1, FrameMaximized = 2, FrameRestored = 3, TitleUpdate = 4,
                 SaveLogText = 5 };
 
-    CTessaroView(CTessaroDoc* doc, CMainFrame* frame, QWidget* parent = nullptr);
+    CTessaroView(CLogDocument* doc, IViewFrame* frame, QWidget* parent = nullptr);
     ~CTessaroView() override;
 
     // Opens the stored MIDI ports (input first, then output or the synthesizer).
@@ -93,13 +101,13 @@ public:
     void OnFemale();
     void SetVoice(int male);
     int ToVoiceNote(int note) const { return m_bMale ? note - 12 : note; }
-    int ToDisplayNote(int note) const { return m_bMale ? note + 12 : note; }
-    int GetKeySlotIndex(int note) const;
+    int ToDisplayNote(int note) const override { return m_bMale ? note + 12 : note; }
+    int GetKeySlotIndex(int note) const override;
 
     // The PC keyboard: a key of slot `index` went down / the key holding a
     // slot came up with the note its press started (TessaroViewPCKeys.cpp).
-    void OnPCKeyNote(unsigned index, uint32_t nVirtKey);
-    void OnPCKeyReleased(uint32_t nVirtKey, uint32_t note);
+    void OnPCKeyNote(unsigned index, uint32_t nVirtKey) override;
+    void OnPCKeyReleased(uint32_t nVirtKey, uint32_t note) override;
     // Ends every note held on the PC keyboard now.
     void EndHeldPCKeys();
 
@@ -107,13 +115,13 @@ public:
     // pictures share (TessaroViewKeyboardPane.cpp). Points are in the view's
     // coordinates; the handlers act only while the keyboard pane shows.
     int HitTestKeyboard(const QPoint& point) const;
-    void OnLButtonDown(const QPoint& point);
-    void OnLButtonUp();
-    void OnMouseMove(const QPoint& point, bool leftButtonDown);
+    void OnLButtonDown(const QPoint& point) override;
+    void OnLButtonUp() override;
+    void OnMouseMove(const QPoint& point, bool leftButtonDown) override;
     // Ends the note held with the mouse, if any, whatever the pane shows.
-    void EndMouseNote();
+    void EndMouseNote() override;
     // Records a note-on or note-off in m_GUIKeySlots.
-    void TrackKeySlot(uint32_t packedMsg);
+    void TrackKeySlot(uint32_t packedMsg) override;
     int m_nMouseNote = -1;
 
     // The metronome (TessaroViewMetronome.cpp)
@@ -122,24 +130,9 @@ public:
     CMetronome& Metronome() const { return *m_pMetronome; }
 
     bool IsFrameZoomed() const;
-    CTessaroDoc* GetDocument() const { return m_pDoc; }
+    CLogDocument* GetDocument() const { return m_pDoc; }
 
-    // Settings (profile entries; see ReadSettings)
-    int m_nViewMode = 1;
-    int m_nDumpAttributes = 4;
-    int m_bFilterSysRealTime = 1;
-    int m_bFilterPitchBend = 1;
-    int m_bFilterCtrlChange = 1;
-    int m_bFilterChanPressure = 1;
-    int m_bFilterKeyPressure = 1;
-    int m_bFilterActiveSensing = 1;
-    int m_bUseMIDIIn = 0;
-    int m_nChannel = 0;
-    int m_nVelocity = 127;
-    int m_nPatch = 0;
-    unsigned m_nMM = 100;
-    unsigned m_nPPM = 4;
-    int m_bMale = 0;
+    // The settings are the members of CViewSettings, read at construction.
 
     // Metronome state
     int m_bMetronomeOn = 0;
@@ -150,8 +143,8 @@ public:
 
     CMIDIInDevice m_InDevice;
     CMIDIOutDevice m_OutDevice;
-    std::array<CGUIKeySlot, 13> m_GUIKeySlots;
-    std::array<CMIDIPCKeySlot, 19> m_PCKeySlots;
+    GUIKeySlots m_GUIKeySlots;
+    PCKeySlots m_PCKeySlots;
 
     // Controls of the form, by their ids
     QPlainTextEdit* m_pLogEdit = nullptr;       // 1026
@@ -175,20 +168,25 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
-    void ReadSettings();
+    // What the pictures and the PC keyboard see of the view.
+    const GUIKeySlots& KeyStates() const override { return m_GUIKeySlots; }
+    PCKeySlots& GetPCKeySlots() override { return m_PCKeySlots; }
+    QWidget* KeyWindow() const override { return window(); }
+
     void CreateControls();
     void SendStartupDefaults();
     void SetLogTextInEdit(const QString& logText);
     bool LogEditHasFocus() const;
     void OnEditCommand(unsigned id);
 
-    CTessaroDoc* m_pDoc;
-    CMainFrame* m_pFrame;
+    CLogDocument* m_pDoc;
+    IViewFrame* m_pFrame;
     QFont m_LogFontNormal;
     QFont m_LogFontLarge;
     QSize m_formSize;
     bool m_bShutDown = false;
-    QStringList m_pendingLogLines; // edit form (LF), oldest first
+    CThruPath m_Thru{*this, m_OutDevice};
+    std::unique_ptr<CLogBuffer> m_pLogBuffer; // on the log edit's document
     bool m_bFlushQueued = false;
     // Declared after m_OutDevice, which the metronome sends to: gone before it.
     std::unique_ptr<CMetronome> m_pMetronome;

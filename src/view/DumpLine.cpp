@@ -1,10 +1,22 @@
 #include "view/DumpLine.h"
 
 #include "midi/MIDIShortMsg.h"
+#include "platform/Settings.h"
 
 #include <cstdlib>
 
 namespace DumpLine {
+
+// The profile keeps only the attribute bits there are.
+static_assert(Settings::DumpAttributes.mask == (kAttrApplication | kAttrTime | kAttrDate));
+
+QDateTime NowToTheSecond()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    const QTime t = now.time();
+    now.setTime(QTime(t.hour(), t.minute(), t.second()));
+    return now;
+}
 
 QString Build(uint32_t packedMsg, int attributes, const QDateTime& startTime,
               uint32_t startTicks, uint32_t nowTicks)

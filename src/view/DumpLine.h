@@ -10,10 +10,13 @@ namespace DumpLine {
 constexpr int kAttrApplication = 1;
 constexpr int kAttrTime = 4;
 constexpr int kAttrDate = 8;
-constexpr int kAttrMask = kAttrApplication | kAttrTime | kAttrDate;
 
 // Log lines end with a carriage return and a line feed, as saved files do.
 inline const QString kLineEnd = QStringLiteral("\r\n");
+
+// The origin of the log's times: now, to the whole second (the hundredths of
+// a line come from the tick count).
+QDateTime NowToTheSecond();
 
 // The line for a packed message: optional date and time (attributes), the
 // message text and CR LF. The time is startTime plus the ticks elapsed since

@@ -4,7 +4,7 @@
 #include "dialogs/CSetupDumpOptionsDlg.h"
 #include "dialogs/CSetupMIDIFilterDlg.h"
 #include "dialogs/CSetupMIDIOutputDlg.h"
-#include "platform/Profile.h"
+#include "platform/Settings.h"
 
 void CTessaroView::OnSelectInputDevice()
 {
@@ -41,10 +41,10 @@ void CTessaroView::OnSetupOutputDefaults()
         m_nChannel = static_cast<int>(dlg.m_nChannel) - 1;
         m_nVelocity = static_cast<int>(dlg.m_nVelocity);
         m_nPatch = dlg.m_nPatch;
-        Profile::WriteProfileInt("MIDICnf", "UseMDIn", m_bUseMIDIIn);
-        Profile::WriteProfileInt("MIDICnf", "Channel", m_nChannel);
-        Profile::WriteProfileInt("MIDICnf", "Velocit", m_nVelocity);
-        Profile::WriteProfileInt("MIDICnf", "Patch", m_nPatch);
+        Settings::Write(Settings::UseMIDIIn, m_bUseMIDIIn);
+        Settings::Write(Settings::Channel, m_nChannel);
+        Settings::Write(Settings::Velocity, m_nVelocity);
+        Settings::Write(Settings::Patch, m_nPatch);
     }
     // The port comes back in either case: with it closed nothing would sound.
     m_OutDevice.Open(this);
@@ -69,12 +69,12 @@ void CTessaroView::OnSetupFilter()
     m_bFilterChanPressure = dlg.m_bFilterChanPressure ? 1 : 0;
     m_bFilterKeyPressure = dlg.m_bFilterKeyPressure ? 1 : 0;
     m_bFilterActiveSensing = dlg.m_bFilterActiveSensing ? 1 : 0;
-    Profile::WriteProfileInt("MIDIFlt", "SysRlTm", m_bFilterSysRealTime);
-    Profile::WriteProfileInt("MIDIFlt", "PchBend", m_bFilterPitchBend);
-    Profile::WriteProfileInt("MIDIFlt", "CtlChng", m_bFilterCtrlChange);
-    Profile::WriteProfileInt("MIDIFlt", "ChnPres", m_bFilterChanPressure);
-    Profile::WriteProfileInt("MIDIFlt", "KeyPres", m_bFilterKeyPressure);
-    Profile::WriteProfileInt("MIDIFlt", "ActSens", m_bFilterActiveSensing);
+    Settings::Write(Settings::FilterSysRealTime, m_bFilterSysRealTime);
+    Settings::Write(Settings::FilterPitchBend, m_bFilterPitchBend);
+    Settings::Write(Settings::FilterCtrlChange, m_bFilterCtrlChange);
+    Settings::Write(Settings::FilterChanPressure, m_bFilterChanPressure);
+    Settings::Write(Settings::FilterKeyPressure, m_bFilterKeyPressure);
+    Settings::Write(Settings::FilterActiveSensing, m_bFilterActiveSensing);
 }
 
 void CTessaroView::OnSetupDumpFormat()
@@ -84,6 +84,6 @@ void CTessaroView::OnSetupDumpFormat()
     if (dlg.exec() != QDialog::Accepted)
         return;
     m_nDumpAttributes = dlg.GetDumpAttributes();
-    Profile::WriteProfileInt("View", "EdFmt", m_nDumpAttributes);
+    Settings::Write(Settings::DumpAttributes, m_nDumpAttributes);
     SetLogTabStops();
 }

@@ -2,9 +2,10 @@
 #include "view/CTessaroView.h"
 
 #include "dialogs/CSetupMIDIMetronomeDlg.h"
-#include "platform/Profile.h"
+#include "platform/Settings.h"
 #include "platform/Ticks.h"
 #include "view/CMetronome.h"
+#include "view/DumpLine.h"
 
 #include <QDialog>
 
@@ -18,10 +19,7 @@ void CTessaroView::OnToggleMetronome()
     m_bMetronomeOn = 1;
     // The log counts its times from the start of the metronome, so that a
     // lesson's notes can be read against the beat.
-    QDateTime now = QDateTime::currentDateTime();
-    const QTime t = now.time();
-    now.setTime(QTime(t.hour(), t.minute(), t.second()));
-    m_StartTime = now;
+    m_StartTime = DumpLine::NowToTheSecond();
     m_dwStartTicks = GetTickCountMs();
     // Without a timer thread the switch stays on with no pulses; the next
     // toggle clears it.
@@ -48,8 +46,8 @@ void CTessaroView::OnSetupMetronome()
     if (dlg.exec() == QDialog::Accepted) {
         m_nMM = dlg.m_nMM;
         m_nPPM = dlg.m_nPPM;
-        Profile::WriteProfileInt("Metro", "MM", static_cast<int>(m_nMM));
-        Profile::WriteProfileInt("Metro", "PPM", static_cast<int>(m_nPPM));
+        Settings::Write(Settings::MetronomeMM, static_cast<int>(m_nMM));
+        Settings::Write(Settings::MetronomePPM, static_cast<int>(m_nPPM));
     }
 
     if (reopen)

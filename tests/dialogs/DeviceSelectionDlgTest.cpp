@@ -7,6 +7,7 @@
 #include "dialogs/DeviceSelection.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
+#include "midi/MidiDeviceDialogs.h"
 #include "platform/Profile.h"
 #include "support/TestSupport.h"
 
@@ -159,8 +160,8 @@ void PickSecond(int button)
 
 TEST_F(DeviceSelectionTest, SelectDeviceRunsTheDialogs)
 {
-    const auto oldIn = CMIDIInDevice::s_pfnRunSelectDialog;
-    const auto oldOut = CMIDIOutDevice::s_pfnRunSelectDialog;
+    // Whatever was installed before comes back at the end.
+    const CScopedService<IMidiDeviceDialogs> restore(nullptr);
     InstallDeviceSelectionDialogs();
     kvtest::ClearProfile();
 
@@ -187,9 +188,6 @@ TEST_F(DeviceSelectionTest, SelectDeviceRunsTheDialogs)
     });
     EXPECT_EQ(out.SelectDevice(true), MIDI_MAPPER);
     EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", -100), -1);
-
-    CMIDIInDevice::s_pfnRunSelectDialog = oldIn;
-    CMIDIOutDevice::s_pfnRunSelectDialog = oldOut;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "dialogs/CSetupMIDIMetronomeDlg.h"
 #include "midi/MIDIShortMsg.h"
+#include "platform/Beep.h"
 
 #include "support/TestSupport.h"
 
@@ -16,6 +17,11 @@ using Dlg = CSetupMIDIMetronomeDlg;
 
 int g_nBeeps = 0;
 
+class CCountingBeep : public IBeep {
+public:
+    void Beep() override { ++g_nBeeps; }
+};
+
 class SetupMIDIMetronomeTest : public dlgtest::LoopbackTest {
 protected:
     void SetUp() override
@@ -23,13 +29,6 @@ protected:
         LoopbackTest::SetUp();
         m_pLoop->SetOutputCount(1);
         g_nBeeps = 0;
-        m_pfnOldBeep = Dlg::s_pfnBeep;
-        Dlg::s_pfnBeep = [] { ++g_nBeeps; };
-    }
-    void TearDown() override
-    {
-        Dlg::s_pfnBeep = m_pfnOldBeep;
-        LoopbackTest::TearDown();
     }
 
     // The test clicks that reached output 0: note-on velocities, checking
@@ -39,7 +38,7 @@ protected:
         return kvtest::ClickVelocities(m_pLoop->Sent(0));
     }
 
-    void (*m_pfnOldBeep)() = nullptr;
+    CScopedService<IBeep> m_Beep{std::make_unique<CCountingBeep>()};
 };
 
 TEST_F(SetupMIDIMetronomeTest, TestPeriodFollowsTheTempoWithinRange)
@@ -128,6 +127,18 @@ TEST_F(SetupMIDIMetronomeTest, ClicksAccentTheFirstPulseOfEachMeasure)
         dlg.OnTimer();
     EXPECT_EQ(ClickVelocities(), (std::vector<int>{112, 112, 112}));
     EXPECT_EQ(g_nBeeps, 0);
+
+    // A measure typed while the test runs starts once the current one is out.
+    m_pLoop->ClearSent();
+    Click(dlg, Dlg::IDC_TEST);
+    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "4");
+    Click(dlg, Dlg::IDC_TEST);
+    dlg.OnTimer();
+    dlg.OnTimer();
+    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "2");
+    for (int i = 0; i < 5; ++i)
+        dlg.OnTimer();
+    EXPECT_EQ(ClickVelocities(), (std::vector<int>{112, 80, 80, 80, 112, 80, 112}));
 
     // And the timer really ticks.
     m_pLoop->ClearSent();

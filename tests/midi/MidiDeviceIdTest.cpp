@@ -3,13 +3,33 @@
 #include "midi/MIDICaps.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
+#include "midi/MidiDeviceDialogs.h"
 #include "platform/LoopbackMidiBackend.h"
 #include "platform/Profile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
+
+// Selection dialogs that answer as the test says.
+class CFakeDeviceDialogs : public IMidiDeviceDialogs {
+public:
+    std::optional<uint32_t> RunSelectInput(uint32_t deviceId, QWidget*) override
+    {
+        return m_selectInput(deviceId);
+    }
+    std::optional<CMIDIOutSelection> RunSelectOutput(uint32_t deviceId, bool useMapper,
+                                                     QWidget*) override
+    {
+        return m_selectOutput(deviceId, useMapper);
+    }
+
+    std::function<std::optional<uint32_t>(uint32_t)> m_selectInput;
+    std::function<std::optional<CMIDIOutSelection>(uint32_t, bool)> m_selectOutput;
+};
 
 class MidiDeviceIdTest : public ::testing::Test {
 protected:
@@ -19,11 +39,6 @@ protected:
         auto backend = std::make_unique<CLoopbackMidiBackend>(2, 3);
         loop = backend.get();
         MidiSystem::Install(std::move(backend));
-    }
-    void TearDown() override
-    {
-        CMIDIInDevice::s_pfnRunSelectDialog = nullptr;
-        CMIDIOutDevice::s_pfnRunSelectDialog = nullptr;
     }
 
     CLoopbackMidiBackend* loop = nullptr;
@@ -101,9 +116,12 @@ TEST_F(MidiDeviceIdTest, LoadDeviceIdRefusesStaleIdsAndReadsTheMapper)
 
 TEST_F(MidiDeviceIdTest, SelectDeviceStoresChoiceWithoutRulesOrClosing)
 {
-    static uint32_t offeredId;
-    static bool offeredMapper;
-    CMIDIInDevice::s_pfnRunSelectDialog = [](uint32_t id, QWidget*) -> std::optional<uint32_t> {
+    auto fake = std::make_unique<CFakeDeviceDialogs>();
+    CFakeDeviceDialogs& dialogs = *fake;
+    const CScopedService<IMidiDeviceDialogs> installed(std::move(fake));
+    uint32_t offeredId = 0;
+    bool offeredMapper = false;
+    dialogs.m_selectInput = [&](uint32_t id) -> std::optional<uint32_t> {
         offeredId = id;
         return 42u; // no range rule applies to a dialog's choice
     };
@@ -115,8 +133,7 @@ TEST_F(MidiDeviceIdTest, SelectDeviceStoresChoiceWithoutRulesOrClosing)
     EXPECT_EQ(in.QueryOpenDeviceID(), 1u); // still open: the caller reopens
     EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", 0), 42);
 
-    CMIDIOutDevice::s_pfnRunSelectDialog = [](uint32_t id, bool mapper,
-                                              QWidget*) -> std::optional<CMIDIOutSelection> {
+    dialogs.m_selectOutput = [&](uint32_t id, bool mapper) -> std::optional<CMIDIOutSelection> {
         offeredId = id;
         offeredMapper = mapper;
         return CMIDIOutSelection{2, true};
@@ -129,7 +146,7 @@ TEST_F(MidiDeviceIdTest, SelectDeviceStoresChoiceWithoutRulesOrClosing)
     EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", 0), -1);
 
     // The empty entry: the device count, taken as chosen but not saved.
-    CMIDIOutDevice::s_pfnRunSelectDialog = [](uint32_t, bool, QWidget*) {
+    dialogs.m_selectOutput = [](uint32_t, bool) {
         return std::optional<CMIDIOutSelection>(CMIDIOutSelection{3, false});
     };
     EXPECT_EQ(out.SelectDevice(false), 3u);
@@ -137,9 +154,7 @@ TEST_F(MidiDeviceIdTest, SelectDeviceStoresChoiceWithoutRulesOrClosing)
     EXPECT_NE(out.Open(), MMSYSERR_NOERROR);
 
     // Cancel leaves id and profile alone.
-    CMIDIOutDevice::s_pfnRunSelectDialog = [](uint32_t, bool, QWidget*) {
-        return std::optional<CMIDIOutSelection>();
-    };
+    dialogs.m_selectOutput = [](uint32_t, bool) { return std::optional<CMIDIOutSelection>(); };
     EXPECT_EQ(out.SelectDevice(true), 3u);
     EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", 0), -1);
 }

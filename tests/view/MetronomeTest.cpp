@@ -5,6 +5,7 @@
 #include "dialogs/CSetupMIDIMetronomeDlg.h"
 #include "dialogs/DialogTestSupport.h"
 #include "midi/MIDIShortMsg.h"
+#include "platform/Beep.h"
 #include "platform/Profile.h"
 #include "platform/Ticks.h"
 #include "res/ResourceIds.h"
@@ -17,25 +18,22 @@
 
 namespace {
 
+// The metronome and its setup dialog beep through the same service; the
+// setup dialog only runs while the metronome is stopped, so a test's beeps
+// are all the one or all the other.
 int g_nBeeps = 0;
-int g_nDialogBeeps = 0;
+
+class CCountingBeep : public IBeep {
+public:
+    void Beep() override { ++g_nBeeps; }
+};
 
 class MetronomeTest : public ViewFixture {
 protected:
     void SetUp() override
     {
         ViewFixture::SetUp();
-        g_nBeeps = g_nDialogBeeps = 0;
-        m_pfnOldBeep = CMetronome::s_pfnBeep;
-        m_pfnOldDialogBeep = CSetupMIDIMetronomeDlg::s_pfnBeep;
-        CMetronome::s_pfnBeep = [] { ++g_nBeeps; };
-        CSetupMIDIMetronomeDlg::s_pfnBeep = [] { ++g_nDialogBeeps; };
-    }
-    void TearDown() override
-    {
-        ViewFixture::TearDown();
-        CMetronome::s_pfnBeep = m_pfnOldBeep;
-        CSetupMIDIMetronomeDlg::s_pfnBeep = m_pfnOldDialogBeep;
+        g_nBeeps = 0;
     }
 
     void StartFast()
@@ -83,8 +81,7 @@ protected:
         return seen;
     }
 
-    void (*m_pfnOldBeep)() = nullptr;
-    void (*m_pfnOldDialogBeep)() = nullptr;
+    CScopedService<IBeep> m_Beep{std::make_unique<CCountingBeep>()};
 };
 
 } // namespace
@@ -96,10 +93,10 @@ TEST_F(MetronomeTest, TheFirstPulseOfEveryMeasureIsAccented)
     EXPECT_EQ(Ticks(1, 3), (std::vector<int>{112, 112, 112}));
     // No measure at all (a profile may say 0): every pulse stands alone.
     EXPECT_EQ(Ticks(0, 3), (std::vector<int>{112, 112, 112}));
-    EXPECT_EQ(CMetronome::PeriodMs(100), 600u);
-    EXPECT_EQ(CMetronome::PeriodMs(140), 428u);
-    EXPECT_EQ(CMetronome::PeriodMs(35), 1714u);
-    EXPECT_EQ(CMetronome::PeriodMs(0), 1714u);
+    EXPECT_EQ(MetronomeBeat::PeriodMs(100), 600u);
+    EXPECT_EQ(MetronomeBeat::PeriodMs(140), 428u);
+    EXPECT_EQ(MetronomeBeat::PeriodMs(35), 1714u);
+    EXPECT_EQ(MetronomeBeat::PeriodMs(0), 1714u);
     EXPECT_EQ(g_nBeeps, 0);
 
     // Without a port each pulse beeps instead.
@@ -175,7 +172,7 @@ TEST_F(MetronomeTest, SetupWithTheViewsPortClosedTestsWithBeepsAndLeavesItClosed
     const bool shown = RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
         EXPECT_EQ(dlg.m_MIDIOutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
         dlgtest::Click(dlg, CSetupMIDIMetronomeDlg::IDC_TEST);
-        EXPECT_TRUE(kvtest::WaitFor([] { return g_nDialogBeeps > 0; }, 3000));
+        EXPECT_TRUE(kvtest::WaitFor([] { return g_nBeeps > 0; }, 3000));
         dlgtest::Click(dlg, IDOK);
     });
     ASSERT_TRUE(shown);

@@ -291,22 +291,6 @@ TEST_F(ViewFixture, MaximisedLogUsesTheLargeFont)
     m_pFrame->showNormal();
 }
 
-TEST_F(ViewFixture, BatchedLinesAreTrimmedAsIfAddedOneByOne)
-{
-    Start();
-    Command(ID_VIEW_MIDI_INPUT);
-    m_pView->m_nDumpAttributes = 0;
-    // 250 in the edit, then 260 at once: one by one, the 51st would drop 99
-    // (edit lines), the 150th another 99, the 249th another 99 (from the batch).
-    for (int i = 0; i < 250; ++i)
-        m_pView->AppendDumpLine(0x00000090u | (uint32_t(i % 128) << 8));
-    EXPECT_EQ(DumpLines(m_pView), 250);
-    for (int i = 0; i < 260; ++i)
-        m_pView->AppendDumpLine(0x000000B0u | (uint32_t(i % 100) << 8) | (uint32_t(i / 100) << 16));
-    EXPECT_EQ(DumpLines(m_pView), 213); // 202 after the third cut, then 11 more
-    EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().endsWith("[Control Change] Ch 01  59 2\n"));
-}
-
 TEST_F(ViewFixture, VoiceSwitchStartsTheKeyDisplayAfresh)
 {
     Start();

@@ -1,0 +1,84 @@
+// The thru path without a window: the filter, the move to the default channel
+// and what reaches the port.
+#include "midi/MIDIOutDevice.h"
+#include "platform/LoopbackMidiBackend.h"
+#include "view/CThruPath.h"
+#include "view/CViewSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+struct ThruPathTest : ::testing::Test {
+    void SetUp() override
+    {
+        auto backend = std::make_unique<CLoopbackMidiBackend>(0, 1);
+        m_pMidi = backend.get();
+        MidiSystem::Install(std::move(backend));
+    }
+    CLoopbackMidiBackend* m_pMidi = nullptr;
+    CViewSettings m_Settings; // the view's defaults: every filter flag set, channel 0
+    CMIDIOutDevice m_Out;
+    CThruPath m_Thru{m_Settings, m_Out};
+};
+
+TEST_F(ThruPathTest, FilterFlagsDropRealTimeAndActiveSensingOnly)
+{
+    struct Case {
+        int sysRealTime, activeSensing;
+        std::vector<uint8_t> dropped;
+    };
+    const Case cases[] = {{1, 1, {0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF}},
+                          {0, 1, {0xFE, 0xFF}},
+                          {0, 0, {}}};
+    for (const Case& c : cases) {
+        m_Settings.m_bFilterSysRealTime = c.sysRealTime;
+        m_Settings.m_bFilterActiveSensing = c.activeSensing;
+        for (unsigned s = 0x80; s <= 0xFF; ++s) {
+            const bool expected =
+                std::find(c.dropped.begin(), c.dropped.end(), s) != c.dropped.end();
+            EXPECT_EQ(m_Thru.IsFiltered(s), expected) << std::hex << s;
+            const CThruPath::Route r = m_Thru.RouteIncoming(s);
+            EXPECT_EQ(r.log, !expected) << std::hex << s;
+            EXPECT_EQ(r.pass.has_value(), !expected) << std::hex << s;
+        }
+    }
+}
+
+TEST_F(ThruPathTest, ChannelMessagesMoveToTheDefaultChannelUnlessTheMidiInSwitchIsSet)
+{
+    m_Settings.m_nChannel = 3;
+    // Note off/on, key pressure, control change, channel pressure, pitch bend move;
+    // program change and system messages keep their status.
+    const std::pair<uint32_t, uint32_t> moved[] = {
+        {0x00403C80, 0x00403C83}, {0x00643C95, 0x00643C93}, {0x00103CAF, 0x00103CA3},
+        {0x007F07B0, 0x007F07B3}, {0x000020D1, 0x000020D3}, {0x00400EE2, 0x00400EE3},
+        {0x000005C5, 0x000005C5}, {0x00000AF3, 0x00000AF3}};
+    for (const auto& [in, out] : moved) {
+        EXPECT_EQ(m_Thru.RouteIncoming(in).pass, out) << std::hex << in;
+        EXPECT_TRUE(m_Thru.RouteIncoming(in).log);
+    }
+    m_Settings.m_bUseMIDIIn = 1;
+    for (const auto& [in, out] : moved)
+        EXPECT_EQ(m_Thru.RouteIncoming(in).pass, in) << std::hex << in;
+}
+
+TEST_F(ThruPathTest, NotesPlayedHereAndTheSendFollowTheSettingsAndThePort)
+{
+    m_Settings.m_nChannel = 2;
+    m_Settings.m_nVelocity = 90;
+    EXPECT_EQ(m_Thru.MakeNoteMessage(60, true), 0x005A3C92u);
+    EXPECT_EQ(m_Thru.MakeNoteMessage(60, false), 0x00003C82u);
+    m_Settings.m_bUseMIDIIn = 1; // the instrument's own channel 1
+    EXPECT_EQ(m_Thru.MakeNoteMessage(61, true), 0x005A3D90u);
+
+    m_Thru.SendToOutput(0x00643C90); // no port open: nothing, no crash
+    m_Out.SetDeviceID(0);
+    ASSERT_EQ(m_Out.Open(), MMSYSERR_NOERROR);
+    m_Thru.SendToOutput(0x00643C90);
+    EXPECT_EQ(m_pMidi->Sent(0), (std::vector<uint32_t>{0x00643C90}));
+}
+
+} // namespace
