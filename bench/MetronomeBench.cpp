@@ -136,6 +136,9 @@ public:
         port = std::make_unique<CStampOutPort>(m_log);
         return MMSYSERR_NOERROR;
     }
+    int AddPortsListener(MidiPortsChangedHandler) override { return 1; }
+    void RemovePortsListener(int) override {}
+    QString OutputProblem(uint32_t) override { return {}; }
 
 private:
     StampLog& m_log;

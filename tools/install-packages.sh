@@ -7,7 +7,7 @@ packages=(
   librtmidi-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libasound2-dev
   libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool x11-xkb-utils imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -353,6 +353,8 @@ void CMainFrame::UpdateCommandUI()
     m_pSelectMenu->setEnabled(midi.InputCount() > 0 || midi.OutputCount() > 0);
     m_pMetronomePane->setText(m_pView->MetronomePaneText());
     m_pDevicePane->setText(m_pView->DevicePaneText());
+    const QString message = m_pView->StatusMessage();
+    m_pIdlePane->setText(message.isEmpty() ? StringTable::GetString(AFX_IDS_IDLEMESSAGE) : message);
 }
 
 QString CMainFrame::PaneText(unsigned paneId) const

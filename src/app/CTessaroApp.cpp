@@ -1,6 +1,7 @@
 #include "app/CTessaroApp.h"
 
 #include "app/CMainFrame.h"
+#include "app/CSignalQuit.h"
 #include "app/CSingleInstance.h"
 #include "app/CTessaroDoc.h"
 #include "dialogs/DeviceSelection.h"
@@ -127,6 +128,9 @@ int CTessaroApp::Run(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
+    // From here on a logout, a closed terminal or Ctrl+C ends the program as
+    // File > Exit does: no note left sounding, the profile written.
+    CSignalQuit signalQuit;
     QApplication::setOrganizationName(QStringLiteral("Morvessa"));
     QApplication::setApplicationName(StringTable::GetString(AFX_IDS_APP_TITLE));
     QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
@@ -175,7 +179,9 @@ int CTessaroApp::Run(int argc, char** argv)
         });
     }
     frame->show();
-    const int rc = QApplication::exec();
+    // A signal taken while start-up ran a dialog of its own: no loop to run.
+    const int rc = signalQuit.QuitRequested() ? 0 : QApplication::exec();
+    // The frame's closing is File > Exit's: held notes end, settings are written.
     frame->close();
     delete frame;
     return rc;

@@ -20,15 +20,30 @@ public:
     uint32_t m_dwMsg;
 };
 
-// Posted to the notify object when an open port's peer vanished and the port was closed.
+// Posted to the notify object when an open port's peer vanished and the port
+// was closed. The device stays chosen and waits for the port to come back.
 class CMidiPortLostEvent : public QEvent {
 public:
     static constexpr QEvent::Type MM_PORT_LOST = static_cast<QEvent::Type>(QEvent::User + 0x3C4);
-    CMidiPortLostEvent() : QEvent(MM_PORT_LOST) {}
+    explicit CMidiPortLostEvent(bool bOutput = false) : QEvent(MM_PORT_LOST), m_bOutput(bOutput) {}
+    bool m_bOutput; // an output device's port, else an input's
+};
+
+// Posted to the notify object when a device reopened its port by itself: the
+// port it waited for came back.
+class CMidiPortBackEvent : public QEvent {
+public:
+    static constexpr QEvent::Type MM_PORT_BACK = static_cast<QEvent::Type>(QEvent::User + 0x3C5);
+    explicit CMidiPortBackEvent(bool bOutput) : QEvent(MM_PORT_BACK), m_bOutput(bOutput) {}
+    bool m_bOutput;
 };
 
 class CMIDIDevice {
 public:
     virtual ~CMIDIDevice() = default;
+    // The chosen device: its index when it was chosen or last seen.
     uint32_t m_nDeviceID = MIDI_NO_DEVICE;
+    // The chosen port's stable name (MidiCaps::portName); empty when the
+    // backend has none. Opening the stored choice finds the port by it.
+    QString m_strDeviceName;
 };

@@ -1,18 +1,28 @@
 #include "midi/MIDIInDevice.h"
 
+#include "midi/CPortReconnect.h"
 #include "midi/MidiDeviceDialogs.h"
 #include "midi/MidiNotifyTarget.h"
+#include "midi/MidiPortNames.h"
 #include "platform/Settings.h"
 
+#include <QPointer>
+
+using MidiPortNames::Kind;
+
 struct CMIDIInDevice::Impl {
+    explicit Impl(CMIDIInDevice* self) : reconnect([self] { self->RetryOpen(); }) {}
     // The lost-port handling runs through this thread's event loop.
     std::unique_ptr<QObject> context = CMidiNotifyTarget::CreateCallContext();
     std::unique_ptr<IMidiInPort> port;
     std::shared_ptr<CMidiNotifyTarget> target;
     uint64_t generation = 0; // which open a lost report belongs to
+    QPointer<QObject> notify; // where a port reopened by itself reports
+    bool waiting = false;
+    CPortReconnect reconnect;
 };
 
-CMIDIInDevice::CMIDIInDevice() : m_pImpl(std::make_unique<Impl>()) {}
+CMIDIInDevice::CMIDIInDevice() : m_pImpl(std::make_unique<Impl>(this)) {}
 
 CMIDIInDevice::~CMIDIInDevice()
 {
@@ -25,7 +35,7 @@ void CMIDIInDevice::SetDeviceID(uint32_t id)
 {
     if (id == m_nDeviceID)
         return;
-    if (m_pImpl->port)
+    if (m_pImpl->port || m_pImpl->waiting)
         Close();
     // Compared unsigned, so the mapper and every other large or negative value
     // is out of range too: the mapper is an output-only device.
@@ -33,33 +43,64 @@ void CMIDIInDevice::SetDeviceID(uint32_t id)
         m_nDeviceID = id;
     else
         m_nDeviceID = MIDI_NO_DEVICE;
+    m_strDeviceName = MidiPortNames::NameOf(Kind::Input, m_nDeviceID);
 }
 
 void CMIDIInDevice::LoadDeviceID(const QString& section)
 {
-    const int stored = Settings::Read(Settings::InDeviceID, section);
-    SetDeviceID(static_cast<uint32_t>(stored));
+    const auto stored = static_cast<uint32_t>(Settings::Read(Settings::InDeviceID, section));
+    const QString name = Settings::ReadText(Settings::InDeviceName, section);
+    const uint32_t found = MidiPortNames::Find(Kind::Input, name, stored);
+    SetDeviceID(found != MIDI_NO_DEVICE ? found : stored);
 }
 
 uint32_t CMIDIInDevice::SelectDevice(bool save, QWidget* parent)
 {
+    // The list may have moved since the choice: the dialog starts on the port.
+    const uint32_t current = StoredChoice();
+    if (current != MIDI_NO_DEVICE)
+        m_nDeviceID = current;
     const std::optional<uint32_t> chosen =
         CService<IMidiDeviceDialogs>::Get().RunSelectInput(m_nDeviceID, parent);
     if (!chosen)
         return m_nDeviceID;
     // Taken as it is: the caller reopens or closes the port afterwards.
     m_nDeviceID = *chosen;
-    if (save)
+    m_strDeviceName = MidiPortNames::NameOf(Kind::Input, m_nDeviceID);
+    if (save) {
         Settings::Write(Settings::InDeviceID, static_cast<int>(m_nDeviceID));
+        Settings::WriteText(Settings::InDeviceName, m_strDeviceName);
+    }
     return m_nDeviceID;
+}
+
+uint32_t CMIDIInDevice::StoredChoice()
+{
+    if (m_strDeviceName.isEmpty())
+        return m_nDeviceID;
+    return MidiPortNames::Find(Kind::Input, m_strDeviceName, m_nDeviceID);
 }
 
 MMRESULT CMIDIInDevice::Open(QObject* pNotify, uint32_t id)
 {
-    if (id == MIDI_NO_DEVICE)
-        id = m_nDeviceID;
-    if (id == MIDI_NO_DEVICE)
-        return MMSYSERR_INVALHANDLE;
+    const bool stored = id == MIDI_NO_DEVICE;
+    if (stored)
+        id = StoredChoice();
+    if (id == MIDI_NO_DEVICE) {
+        if (!stored || m_strDeviceName.isEmpty())
+            return MMSYSERR_INVALHANDLE;
+        Close();
+        WaitForPort(pNotify); // chosen by name, not plugged in yet
+        return MMSYSERR_BADDEVICEID;
+    }
+    const MMRESULT result = OpenPort(pNotify, id);
+    if (result != MMSYSERR_NOERROR && stored)
+        WaitForPort(pNotify);
+    return result;
+}
+
+MMRESULT CMIDIInDevice::OpenPort(QObject* pNotify, uint32_t id)
+{
     if (m_pImpl->port)
         Close();
 
@@ -80,14 +121,22 @@ MMRESULT CMIDIInDevice::Open(QObject* pNotify, uint32_t id)
         return result != MMSYSERR_NOERROR ? result : MMSYSERR_ERROR;
 
     m_nDeviceID = id;
+    const QString name = MidiPortNames::NameOf(Kind::Input, id);
+    if (!name.isEmpty())
+        m_strDeviceName = name;
     m_pImpl->port = std::move(port);
     m_pImpl->target = std::move(target);
+    m_pImpl->notify = pNotify;
+    m_pImpl->waiting = false;
+    m_pImpl->reconnect.Disarm();
     m_pImpl->port->Start();
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT CMIDIInDevice::Close()
 {
+    m_pImpl->waiting = false;
+    m_pImpl->reconnect.Disarm();
     if (!m_pImpl->port)
         return MMSYSERR_NOERROR;
     m_pImpl->port->Stop();
@@ -112,6 +161,32 @@ bool CMIDIInDevice::IsOpen() const
     return m_pImpl->port != nullptr;
 }
 
+bool CMIDIInDevice::IsWaitingForPort() const
+{
+    return m_pImpl->waiting;
+}
+
+void CMIDIInDevice::WaitForPort(QObject* pNotify)
+{
+    m_pImpl->notify = pNotify;
+    m_pImpl->waiting = true;
+    m_pImpl->reconnect.Arm();
+}
+
+void CMIDIInDevice::RetryOpen()
+{
+    if (!m_pImpl->waiting || m_pImpl->port)
+        return;
+    const uint32_t id = StoredChoice();
+    if (id == MIDI_NO_DEVICE)
+        return;
+    QObject* notify = m_pImpl->notify.data();
+    if (OpenPort(notify, id) != MMSYSERR_NOERROR)
+        return;
+    if (m_pImpl->target)
+        m_pImpl->target->Post(new CMidiPortBackEvent(false));
+}
+
 void CMIDIInDevice::OnPortLost(uint64_t generation)
 {
     if (generation != m_pImpl->generation || !m_pImpl->port)
@@ -119,6 +194,8 @@ void CMIDIInDevice::OnPortLost(uint64_t generation)
     // Posted first, handled after the port is closed: the receiver finds the
     // device closed, after every message that arrived before the loss.
     if (m_pImpl->target)
-        m_pImpl->target->Post(new CMidiPortLostEvent);
+        m_pImpl->target->Post(new CMidiPortLostEvent(false));
+    QObject* notify = m_pImpl->notify.data();
     Close();
+    WaitForPort(notify);
 }

@@ -17,7 +17,7 @@ unsigned PeriodMs(unsigned mm)
 
 bool SendClick(CMIDIOutDevice& port, uint8_t velocity)
 {
-    if (port.QueryOpenDeviceID() == MIDI_NO_DEVICE)
+    if (!port.GetHandle())
         return false;
     port.SendShortMsg(MakeNoteOn(kChannel, kKey, velocity));
     port.SendShortMsg(MakeNoteOff(kChannel, kKey, 0));

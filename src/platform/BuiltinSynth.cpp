@@ -11,6 +11,8 @@
 #include <alsa/asoundlib.h>
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdarg>
 
 Q_LOGGING_CATEGORY(lcSynth, "kelvora.synth", QtWarningMsg)
@@ -25,6 +27,14 @@ constexpr int kPeriodSize = 128;
 constexpr int kPeriods = 3;
 // FluidSynth's default gain of 0.2 is much quieter than other synthesizers.
 constexpr double kGain = 0.5;
+// What is left of the effects' tails once every voice is off, rendered away
+// while no audio output runs: below -80 dBFS for two blocks, at most 3 s.
+constexpr int kFlushBlock = 1024;
+constexpr int kFlushMaxBlocks = static_cast<int>(3 * kSampleRate) / kFlushBlock;
+constexpr float kFlushQuiet = 1e-4f;
+
+// The package that brings the General MIDI SoundFont (default-GM.sf2).
+constexpr const char* kSoundFontPackage = "timgm6mb-soundfont";
 
 // FluidSynth and ALSA describe every audio driver they could not start; trying
 // drivers in turn is our normal path, so their messages go to the debug log.
@@ -37,6 +47,36 @@ void LogFluidMessage(int level, const char* message, void*)
 }
 
 void QuietAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// An audio driver as the user knows it.
+QString DriverTitle(const QString& driver)
+{
+    if (driver == QLatin1String("pulseaudio"))
+        return QStringLiteral("PulseAudio");
+    if (driver == QLatin1String("jack"))
+        return QStringLiteral("JACK");
+    if (driver == QLatin1String("alsa"))
+        return QStringLiteral("ALSA");
+    if (driver == QLatin1String("pipewire"))
+        return QStringLiteral("PipeWire");
+    return driver;
+}
+
+QString NoAudioProblem(const QStringList& drivers)
+{
+    if (drivers.isEmpty())
+        return QStringLiteral("no audio output is configured");
+    QStringList titles;
+    for (const QString& driver : drivers)
+        titles << DriverTitle(driver);
+    return QStringLiteral("no audio output could be started (tried %1)")
+        .arg(titles.join(QLatin1String(", ")));
+}
+
+QString ServerStoppedProblem()
+{
+    return QStringLiteral("the sound server stopped: the JACK server it played through went away");
+}
 
 void PrepareLibraries()
 {
@@ -61,8 +101,14 @@ public:
     {
         if (jackEpoch != 0 && onLost) {
             CJackClientMonitor* jack = m_pSynth->m_pJack.get();
+            CBuiltinSynth* owner = m_pSynth.get();
+            // The synth says why before the owner hears of the loss.
             m_nWatchId = m_pSynth->m_pWatch->Add(
-                [jack, jackEpoch] { return jack->EpochAlive(jackEpoch); }, std::move(onLost));
+                [jack, jackEpoch] { return jack->EpochAlive(jackEpoch); },
+                [owner, jackEpoch, onLost = std::move(onLost)] {
+                    owner->AudioLost(jackEpoch);
+                    onLost();
+                });
         }
     }
 
@@ -182,13 +228,21 @@ MMRESULT CBuiltinSynth::OpenPort(std::unique_ptr<IMidiOutPort>& port, MidiPortLo
     MMRESULT result = LoadLocked();
     if (result != MMSYSERR_NOERROR)
         return result;
-    if (!m_bOffline && m_pAudio == nullptr) {
-        result = StartAudioLocked();
-        if (result != MMSYSERR_NOERROR)
-            return result;
+    if (!m_bOffline) {
+        // The JACK server it played through is gone while ports of that time
+        // are still open: let its client go (the monitor connects to no new
+        // server while it is open) and start afresh.
+        if (m_pAudio != nullptr && !AudioAliveLocked())
+            StopAudioLocked();
+        if (m_pAudio == nullptr) {
+            result = StartAudioLocked();
+            if (result != MMSYSERR_NOERROR)
+                return result;
+        }
     }
     ++m_nOpenPorts;
     port = std::make_unique<CBuiltinSynthPort>(shared_from_this(), std::move(onLost), m_nJackEpoch);
+    SetProblem(Trouble::None, QString());
     return MMSYSERR_NOERROR;
 }
 
@@ -270,17 +324,44 @@ double CBuiltinSynth::SampleRate() const
 bool CBuiltinSynth::AudioRunning() const
 {
     std::lock_guard lock(m_mutex);
-    return m_pAudio != nullptr;
+    return AudioAliveLocked();
+}
+
+QString CBuiltinSynth::Problem() const
+{
+    std::lock_guard lock(m_problemMutex);
+    return m_strProblem;
+}
+
+void CBuiltinSynth::SetProblem(Trouble trouble, const QString& text)
+{
+    std::lock_guard lock(m_problemMutex);
+    if (trouble == m_trouble && text == m_strProblem)
+        return;
+    m_trouble = trouble;
+    m_strProblem = text;
+    if (trouble != Trouble::None)
+        qCInfo(lcSynth, "cannot sound: %s", qPrintable(text));
+}
+
+bool CBuiltinSynth::AudioAliveLocked() const
+{
+    if (m_pAudio == nullptr)
+        return false;
+    return m_nJackEpoch == 0 || m_pJack->EpochAlive(m_nJackEpoch);
 }
 
 MMRESULT CBuiltinSynth::LoadLocked()
 {
     if (m_pSynth.load())
         return MMSYSERR_NOERROR;
+    const QString noSynth = QStringLiteral("FluidSynth could not be started");
     if (m_pSettings == nullptr) {
         m_pSettings = new_fluid_settings();
-        if (m_pSettings == nullptr)
+        if (m_pSettings == nullptr) {
+            SetProblem(Trouble::NoSynth, noSynth);
             return MMSYSERR_NOMEM;
+        }
         fluid_settings_setnum(m_pSettings, "synth.sample-rate", kSampleRate);
         fluid_settings_setnum(m_pSettings, "synth.gain", kGain);
         fluid_settings_setint(m_pSettings, "audio.period-size", kPeriodSize);
@@ -290,10 +371,17 @@ MMRESULT CBuiltinSynth::LoadLocked()
         fluid_settings_setstr(m_pSettings, "audio.pulseaudio.media-role", "music");
     }
     fluid_synth_t* synth = new_fluid_synth(m_pSettings);
-    if (synth == nullptr)
+    if (synth == nullptr) {
+        SetProblem(Trouble::NoSynth, noSynth);
         return MMSYSERR_NOMEM;
+    }
+    QString unloadable;
+    QStringList folders;
     for (const QString& path : m_soundFonts) {
-        if (!QFileInfo(path).isFile())
+        const QFileInfo info(path);
+        if (!folders.contains(info.absolutePath()))
+            folders << info.absolutePath();
+        if (!info.isFile())
             continue;
         if (fluid_synth_sfload(synth, QFile::encodeName(path).constData(), 1) != FLUID_FAILED) {
             m_pSynth.store(synth, std::memory_order_release);
@@ -302,17 +390,32 @@ MMRESULT CBuiltinSynth::LoadLocked()
             return MMSYSERR_NOERROR;
         }
         qCInfo(lcSynth) << "could not load SoundFont" << path;
+        if (unloadable.isEmpty())
+            unloadable = path;
     }
     delete_fluid_synth(synth);
+    if (!unloadable.isEmpty())
+        SetProblem(Trouble::NoSoundFont,
+                   QStringLiteral("the SoundFont %1 could not be loaded: reinstall %2")
+                       .arg(unloadable, QLatin1String(kSoundFontPackage)));
+    else
+        SetProblem(Trouble::NoSoundFont,
+                   QStringLiteral("no SoundFont found in %1: install %2")
+                       .arg(folders.isEmpty() ? QStringLiteral("the list given")
+                                              : folders.join(QLatin1String(", ")),
+                            QLatin1String(kSoundFontPackage)));
     return MMSYSERR_ERROR;
 }
 
 MMRESULT CBuiltinSynth::StartAudioLocked()
 {
+    bool jackTried = false;
     for (const QString& driver : m_audioDrivers) {
         uint64_t jackEpoch = 0;
         if (driver == QLatin1String("jack")) {
-            // Only against a live server, and counted (see CJackClientMonitor).
+            jackTried = true;
+            // Only against a live server, and counted (see CJackClientMonitor):
+            // with no server this costs nothing, libjack is never left to wait.
             if (!m_pJack) {
                 m_pWatch = std::make_unique<CMidiPortWatch>();
                 m_pJack = CJackClientMonitor::Shared();
@@ -322,11 +425,22 @@ MMRESULT CBuiltinSynth::StartAudioLocked()
             if (!m_pJack->Connect() || (jackEpoch = m_pJack->AcquireClient()) == 0)
                 continue;
         }
-        fluid_settings_setstr(m_pSettings, "audio.driver", driver.toUtf8().constData());
-        m_pAudio = new_fluid_audio_driver(m_pSettings, m_pSynth.load());
+        // A name FluidSynth does not know must not leave the last one chosen.
+        if (fluid_settings_setstr(m_pSettings, "audio.driver", driver.toUtf8().constData())
+                == FLUID_OK)
+            m_pAudio = new_fluid_audio_driver(m_pSettings, m_pSynth.load());
         if (m_pAudio) {
             m_strAudioDriver = driver;
             m_nJackEpoch = jackEpoch;
+            if (jackEpoch) {
+                // Noticed on the watch thread (poked when the server shuts
+                // down), also while no port asks to hear of it.
+                m_nAudioEpoch.store(jackEpoch);
+                CJackClientMonitor* jack = m_pJack.get();
+                m_nAudioWatchId = m_pWatch->Add(
+                    [jack, jackEpoch] { return jack->EpochAlive(jackEpoch); },
+                    [this, jackEpoch] { AudioLost(jackEpoch); });
+            }
             qCDebug(lcSynth) << "audio through" << driver;
             return MMSYSERR_NOERROR;
         }
@@ -334,7 +448,77 @@ MMRESULT CBuiltinSynth::StartAudioLocked()
             m_pJack->ReleaseClient(jackEpoch);
     }
     qCInfo(lcSynth) << "no audio output among" << m_audioDrivers;
+    {
+        // While JACK is not back, that it stopped says more than the list tried.
+        std::lock_guard lock(m_problemMutex);
+        if (jackTried && m_trouble == Trouble::ServerStopped)
+            return MMSYSERR_NODRIVER;
+    }
+    SetProblem(Trouble::NoAudio, NoAudioProblem(m_audioDrivers));
     return MMSYSERR_NODRIVER;
+}
+
+void CBuiltinSynth::AudioLost(uint64_t jackEpoch)
+{
+    // A port of a server gone before the audio output was started afresh
+    // says nothing of the output playing now.
+    if (jackEpoch == m_nAudioEpoch.load())
+        SetProblem(Trouble::ServerStopped, ServerStoppedProblem());
+}
+
+void CBuiltinSynth::StopAudioLocked()
+{
+    // The loss handlers take no lock of ours, so waiting for them here is
+    // safe; once Remove() returns, none still holds the old epoch.
+    m_nAudioEpoch.store(0);
+    if (m_nAudioWatchId) {
+        m_pWatch->Remove(m_nAudioWatchId);
+        m_nAudioWatchId = 0;
+    }
+    if (m_pAudio) {
+        delete_fluid_audio_driver(m_pAudio);
+        m_pAudio = nullptr;
+        m_strAudioDriver.clear();
+    }
+    if (m_nJackEpoch) {
+        m_pJack->ReleaseClient(m_nJackEpoch);
+        m_nJackEpoch = 0;
+    }
+}
+
+void CBuiltinSynth::SilenceLocked()
+{
+    // What closing does on a hardware synthesizer: every pedal up, every note
+    // and its release cut; programs, volumes and the other controllers stay.
+    fluid_synth_t* synth = m_pSynth.load();
+    if (synth == nullptr)
+        return;
+    const int channels = fluid_synth_count_midi_channels(synth);
+    for (int ch = 0; ch < channels; ++ch) {
+        fluid_synth_cc(synth, ch, 64, 0); // sustain
+        fluid_synth_cc(synth, ch, 66, 0); // sostenuto
+        fluid_synth_all_notes_off(synth, ch);
+        fluid_synth_all_sounds_off(synth, ch);
+    }
+}
+
+void CBuiltinSynth::FlushLocked()
+{
+    // With no audio output running nothing renders: what the reverb and chorus
+    // still hold would be heard at the next open. Rendered away here instead.
+    fluid_synth_t* synth = m_pSynth.load();
+    if (synth == nullptr || m_pAudio != nullptr)
+        return;
+    float left[kFlushBlock], right[kFlushBlock];
+    int quiet = 0;
+    for (int block = 0; block < kFlushMaxBlocks && quiet < 2; ++block) {
+        if (fluid_synth_write_float(synth, kFlushBlock, left, 0, 1, right, 0, 1) != FLUID_OK)
+            return;
+        float peak = 0;
+        for (int i = 0; i < kFlushBlock; ++i)
+            peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+        quiet = peak < kFlushQuiet ? quiet + 1 : 0;
+    }
 }
 
 void CBuiltinSynth::PortClosed()
@@ -343,18 +527,10 @@ void CBuiltinSynth::PortClosed()
     if (m_nOpenPorts > 0)
         --m_nOpenPorts;
     if (m_nOpenPorts == 0) {
-        if (m_pAudio) {
-            delete_fluid_audio_driver(m_pAudio);
-            m_pAudio = nullptr;
-            m_strAudioDriver.clear();
-        }
-        if (m_nJackEpoch) {
-            m_pJack->ReleaseClient(m_nJackEpoch);
-            m_nJackEpoch = 0;
-        }
-        // The next open starts from General MIDI defaults, with no release
-        // tails left over from this session.
-        if (fluid_synth_t* synth = m_pSynth.load())
-            fluid_synth_system_reset(synth);
+        // Silenced, not reset: the chosen programs and volumes are kept for
+        // the next open (the view closes its port around some dialogs).
+        SilenceLocked();
+        StopAudioLocked();
+        FlushLocked();
     }
 }

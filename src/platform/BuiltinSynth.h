@@ -4,7 +4,9 @@
 // that a key press makes a sound on a machine with no synthesizer attached.
 //
 // The synth and its SoundFont are loaded once (about 60 ms) and kept; the audio
-// output runs while at least one port is open.
+// output runs while at least one port is open. Like a hardware synthesizer it
+// keeps its programs and controllers when the last port closes: closing only
+// silences it.
 #include "platform/MidiBackend.h"
 #include "platform/MidiPortWatch.h"
 
@@ -45,12 +47,18 @@ public:
 
     // Opens a port on the synthesizer. Fails with MMSYSERR_ERROR when no
     // SoundFont loads, MMSYSERR_NODRIVER when no audio output can be started,
-    // MMSYSERR_NOMEM when FluidSynth cannot be created. onLost runs (on a
-    // thread of ours) if the audio output dies: a JACK server that stops.
+    // MMSYSERR_NOMEM when FluidSynth cannot be created; Problem() then says
+    // why. Fails fast, as it is retried while the synth cannot sound (JACK,
+    // for one, is tried only when its server runs). onLost runs (on a thread of
+    // ours, once) if the audio output dies: a JACK server that stops. Its
+    // owner then closes the port. The dead output is let go when the last
+    // port closes (or at the next open), so that an open after the server is
+    // back plays through the new one.
     MMRESULT OpenPort(std::unique_ptr<IMidiOutPort>& port, MidiPortLostHandler onLost = nullptr);
 
     // Plays one packed short message now; any thread. Malformed words give
     // MMSYSERR_INVALPARAM, a synth that is not loaded MMSYSERR_INVALHANDLE.
+    // A System Reset (0xFF) resets every program and controller.
     MMRESULT Play(uint32_t packed);
 
     // Renders stereo samples while no audio output runs (offline use).
@@ -60,13 +68,36 @@ public:
     QString SoundFontPath() const;
     QString AudioDriverName() const;
     double SampleRate() const;
+    // An audio output is open and its server alive.
     bool AudioRunning() const;
+
+    // Why the synthesizer cannot sound now, in the user's words and short
+    // enough for a status bar ("no SoundFont found ..."); empty when it can
+    // (or has not been tried yet). Set when an open fails or the audio output
+    // is lost, cleared when a port opens with the synth sounding. Any thread.
+    QString Problem() const;
 
 private:
     friend class CBuiltinSynthPort;
+    enum class Trouble { None, NoSoundFont, NoSynth, NoAudio, ServerStopped };
+
     MMRESULT LoadLocked();
     MMRESULT StartAudioLocked();
+    void StopAudioLocked();
+    bool AudioAliveLocked() const;
+    void SilenceLocked();
+    void FlushLocked();
     void PortClosed();
+    void SetProblem(Trouble trouble, const QString& text);
+    // On the watch thread: the server of that epoch went away. Takes no lock
+    // but the problem's.
+    void AudioLost(uint64_t jackEpoch);
+
+    // The problem has a lock of its own, never held while calling out: the
+    // watch thread sets it while the watch's lock is held.
+    mutable std::mutex m_problemMutex;
+    Trouble m_trouble = Trouble::None;
+    QString m_strProblem;
 
     mutable std::mutex m_mutex;
     _fluid_hashtable_t* m_pSettings = nullptr;
@@ -83,5 +114,7 @@ private:
     std::shared_ptr<CJackClientMonitor> m_pJack;
     std::unique_ptr<CMidiPortWatch> m_pWatch;
     int m_nJackListener = 0;
-    uint64_t m_nJackEpoch = 0;
+    uint64_t m_nJackEpoch = 0;   // of the JACK audio client while it is open
+    int m_nAudioWatchId = 0;     // notices the loss of that client's server
+    std::atomic<uint64_t> m_nAudioEpoch{0}; // m_nJackEpoch, for the watch thread
 };

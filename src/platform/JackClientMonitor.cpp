@@ -71,9 +71,37 @@ void CJackClientMonitor::RemoveChangeListener(int id)
     m_listeners.erase(id);
 }
 
+int CJackClientMonitor::AddPortsListener(std::function<void()> onChange)
+{
+    std::lock_guard lock(m_listenerMutex);
+    const int id = m_nNextListener++;
+    m_portsListeners.emplace(id, std::move(onChange));
+    return id;
+}
+
+void CJackClientMonitor::RemovePortsListener(int id)
+{
+    std::lock_guard lock(m_listenerMutex); // waits for a notification in progress
+    m_portsListeners.erase(id);
+}
+
 bool CJackClientMonitor::Connect()
 {
-    std::lock_guard lock(m_mutex);
+    bool connected = false;
+    bool alive;
+    {
+        std::lock_guard lock(m_mutex);
+        alive = ConnectLocked(&connected);
+    }
+    // A server that was not there before brings its ports with it. Told with
+    // the monitor let go of, so a listener may list them at once.
+    if (connected)
+        NotifyPorts();
+    return alive;
+}
+
+bool CJackClientMonitor::ConnectLocked(bool* connected)
+{
     if (AliveLocked())
         return true;
     if (m_pClient) {
@@ -99,6 +127,7 @@ bool CJackClientMonitor::Connect()
     jack_on_shutdown(client, &CJackClientMonitor::OnShutdown, this);
     jack_set_process_callback(client, &CJackClientMonitor::OnProcess, this);
     jack_set_port_registration_callback(client, &CJackClientMonitor::OnPortRegistration, this);
+    jack_set_port_rename_callback(client, &CJackClientMonitor::OnPortRename, this);
     if (jack_activate(client) != 0) {
         jack_client_close(client);
         m_bFailed = true;
@@ -108,6 +137,7 @@ bool CJackClientMonitor::Connect()
     m_pClient = client;
     m_nEpoch = m_nNextEpoch++;
     m_bFailed = false;
+    *connected = true;
     qCDebug(lcJack, "connected to the JACK server (epoch %llu)",
             static_cast<unsigned long long>(m_nEpoch));
     return true;
@@ -196,18 +226,36 @@ void CJackClientMonitor::OnShutdown(void* arg)
     auto* self = static_cast<CJackClientMonitor*>(arg);
     self->m_bShutdown.store(true);
     self->NotifyChange();
+    self->NotifyPorts();
 }
 
 void CJackClientMonitor::OnPortRegistration(uint32_t, int registered, void* arg)
 {
+    auto* self = static_cast<CJackClientMonitor*>(arg);
     if (!registered)
-        static_cast<CJackClientMonitor*>(arg)->NotifyChange();
+        self->NotifyChange();
+    self->NotifyPorts();
+}
+
+void CJackClientMonitor::OnPortRename(uint32_t, const char*, const char*, void* arg)
+{
+    // A port known by its old name is gone as far as its users can tell.
+    auto* self = static_cast<CJackClientMonitor*>(arg);
+    self->NotifyChange();
+    self->NotifyPorts();
 }
 
 void CJackClientMonitor::NotifyChange()
 {
     std::lock_guard lock(m_listenerMutex);
     for (const auto& [id, listener] : m_listeners)
+        listener();
+}
+
+void CJackClientMonitor::NotifyPorts()
+{
+    std::lock_guard lock(m_listenerMutex);
+    for (const auto& [id, listener] : m_portsListeners)
         listener();
 }
 

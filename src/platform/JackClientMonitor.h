@@ -36,14 +36,27 @@ public:
     // blocks for seconds), and its messages go to our log instead of stderr.
     static void PrepareLibrary();
 
-    // Called on a JACK thread when a port is unregistered or the server goes
-    // away; must not block. After RemoveChangeListener returns it is not called.
+    // Called on a JACK thread when a port is unregistered or renamed, or the
+    // server goes away: what may have cost an open port its peer. Must not
+    // block. After RemoveChangeListener returns it is not called.
     int AddChangeListener(std::function<void()> onChange);
     void RemoveChangeListener(int id);
 
+    // Called when the list of ports may have changed: a port registered,
+    // unregistered or renamed, the server gone (all on a JACK thread), or a
+    // new connection made (on the thread that called Connect(), after it let
+    // go of the monitor). Must not block or call back into the monitor. After
+    // RemovePortsListener returns it is not called.
+    //
+    // For both kinds: JACK tells of a port before its lists show the change
+    // (MidiPorts() and PortAlive() see it a cycle or two later, see Cycles()).
+    int AddPortsListener(std::function<void()> onChange);
+    void RemovePortsListener(int id);
+
     // Connects when not connected (after a failure, tries again at most once a
     // second so that listing devices stays fast with no server). True while
-    // connected to a live server.
+    // connected to a live server. A new connection is told to the ports
+    // listeners, so do not call it from inside one.
     bool Connect();
     bool IsConnected() const;
 
@@ -70,12 +83,19 @@ public:
     // call has then been delivered: used before closing a port, since RtMidi
     // may unregister it with the last messages still unsent.
     bool WaitForCycles(unsigned cycles, std::chrono::milliseconds timeout);
+    // Process cycles run so far (any thread). A port registered or gone shows
+    // in the server's lists only from a cycle or two after it was told.
+    uint64_t Cycles() const { return m_nCycles.load(); }
 
 private:
     static int OnProcess(uint32_t frames, void* arg);
     static void OnShutdown(void* arg);
     static void OnPortRegistration(uint32_t port, int registered, void* arg);
+    static void OnPortRename(uint32_t port, const char* oldName, const char* newName, void* arg);
     void NotifyChange();
+    void NotifyPorts();
+    // Connect() under m_mutex; *connected: a new connection was made.
+    bool ConnectLocked(bool* connected);
     bool AliveLocked() const;
     void CloseLocked();
 
@@ -92,5 +112,6 @@ private:
     // Never held across a JACK call: JACK's threads take it to notify.
     std::mutex m_listenerMutex;
     std::map<int, std::function<void()>> m_listeners;
+    std::map<int, std::function<void()>> m_portsListeners;
     int m_nNextListener = 1;
 };

@@ -1,6 +1,6 @@
 #include "platform/MidiPortWatch.h"
 
-CMidiPortWatch::CMidiPortWatch(std::chrono::milliseconds period) : m_period(period) {}
+CMidiPortWatch::CMidiPortWatch(std::chrono::milliseconds period) : m_nPeriodMs(period.count()) {}
 
 CMidiPortWatch::~CMidiPortWatch()
 {
@@ -14,9 +14,15 @@ int CMidiPortWatch::Add(AliveCheck alive, MidiPortLostHandler onLost)
 {
     // The thread starts with the first port, so a backend nobody opens costs nothing.
     std::call_once(m_started, [this] { m_thread = std::thread([this] { Run(); }); });
-    std::lock_guard lock(m_mutex);
-    const int id = m_nNextId++;
-    m_entries.emplace(id, Entry{std::move(alive), std::move(onLost), false});
+    int id;
+    {
+        std::lock_guard lock(m_mutex);
+        id = m_nNextId++;
+        m_entries.emplace(id, Entry{std::move(alive), std::move(onLost), false});
+    }
+    // Checked at once: the peer may have gone while the port was opening,
+    // and what told of that poked the watch before the port was in it.
+    Poke();
     return id;
 }
 
@@ -34,11 +40,22 @@ void CMidiPortWatch::Poke()
         m_wake.release();
 }
 
+void CMidiPortWatch::SetPeriod(std::chrono::milliseconds period)
+{
+    m_nPeriodMs.store(period.count());
+    Poke(); // a thread waiting out the old period takes the new one now
+}
+
 void CMidiPortWatch::Run()
 {
     while (!m_bStop.load()) {
-        if (m_wake.try_acquire_for(m_period))
+        const int64_t periodMs = m_nPeriodMs.load();
+        if (periodMs <= 0) {
+            m_wake.acquire();
             m_bWakePending.store(false);
+        } else if (m_wake.try_acquire_for(std::chrono::milliseconds(periodMs))) {
+            m_bWakePending.store(false);
+        }
         if (m_bStop.load())
             break;
         CheckAll();

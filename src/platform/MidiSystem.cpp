@@ -69,7 +69,20 @@ QString DescribeDevices()
 
     text += QStringLiteral("Output devices:\n");
     MidiCaps mapper;
-    text += DeviceLine(-1, backend.GetOutputCaps(MIDI_MAPPER, mapper), mapper);
+    const MMRESULT mapperResult = backend.GetOutputCaps(MIDI_MAPPER, mapper);
+    if (mapperResult == MMSYSERR_NOERROR) {
+        // Whether the synthesizer can sound is known once it has been tried:
+        // a port opened and closed at once says (a running one costs nothing).
+        std::unique_ptr<IMidiOutPort> probe;
+        const MMRESULT opened = backend.OpenOutput(MIDI_MAPPER, nullptr, probe);
+        probe.reset();
+        QString problem = backend.OutputProblem(MIDI_MAPPER);
+        if (problem.isEmpty() && opened != MMSYSERR_NOERROR)
+            problem = QStringLiteral("it could not be opened");
+        if (!problem.isEmpty())
+            mapper.szPname += QStringLiteral(" - unavailable: %1").arg(problem);
+    }
+    text += DeviceLine(-1, mapperResult, mapper);
     const unsigned outputs = backend.OutputCount();
     for (unsigned i = 0; i < outputs; ++i) {
         MidiCaps caps;

@@ -42,6 +42,22 @@ void WriteProfileInt(const QString& section, const QString& entry, int value)
     s.sync();
 }
 
+QString GetProfileString(const QString& section, const QString& entry)
+{
+    QSettings& s = Settings();
+    s.sync();
+    const QVariant v = s.value(Key(section, entry));
+    // A list or a blob where a name belongs is no name.
+    return v.typeId() == QMetaType::QString ? v.toString() : QString();
+}
+
+void WriteProfileString(const QString& section, const QString& entry, const QString& value)
+{
+    QSettings& s = Settings();
+    s.setValue(Key(section, entry), value);
+    s.sync();
+}
+
 QByteArray GetProfileBinary(const QString& section, const QString& entry)
 {
     QSettings& s = Settings();

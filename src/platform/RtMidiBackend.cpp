@@ -12,6 +12,8 @@ MidiCaps CapsOf(const CRtMidiPeer& peer)
     // The sequencer knows no manufacturer or product ids; the name is all there is.
     MidiCaps caps;
     caps.szPname = QString::fromStdString(peer.name);
+    caps.portName = QString::fromStdString(CRtMidiSystems::StableName(peer.api, peer.name));
+    caps.bLoopback = CRtMidiSystems::IsLoopback(peer.api, peer.name);
     return caps;
 }
 
@@ -23,7 +25,16 @@ CRtMidiBackend::CRtMidiBackend(unsigned systems, std::shared_ptr<CBuiltinSynth> 
 {
 }
 
-CRtMidiBackend::~CRtMidiBackend() = default;
+CRtMidiBackend::~CRtMidiBackend()
+{
+    std::set<int> ids;
+    {
+        std::lock_guard lock(m_listenerMutex);
+        ids.swap(m_listenerIds);
+    }
+    for (int id : ids)
+        m_pSystems->RemoveListener(id);
+}
 
 bool CRtMidiBackend::AlsaSequencerPresent()
 {
@@ -77,11 +88,12 @@ MMRESULT CRtMidiBackend::OpenInput(uint32_t id, MidiInputHandler onData,
                                    MidiPortLostHandler onLost, std::unique_ptr<IMidiInPort>& port)
 {
     port.reset();
+    const uint64_t generation = m_pSystems->Generation();
     const auto peers = m_pSystems->Sources();
     if (id >= peers.size())
         return MMSYSERR_BADDEVICEID;
-    return CRtMidiInPort::Open(m_pSystems, peers[id], id, std::move(onData), std::move(onLost),
-                               port);
+    return CRtMidiInPort::Open(m_pSystems, peers[id], id, generation, std::move(onData),
+                               std::move(onLost), port);
 }
 
 MMRESULT CRtMidiBackend::OpenOutput(uint32_t id, MidiPortLostHandler onLost,
@@ -90,8 +102,32 @@ MMRESULT CRtMidiBackend::OpenOutput(uint32_t id, MidiPortLostHandler onLost,
     port.reset();
     if (id == MIDI_MAPPER)
         return m_pSynth->OpenPort(port, std::move(onLost));
+    const uint64_t generation = m_pSystems->Generation();
     const auto peers = m_pSystems->Sinks();
     if (id >= peers.size())
         return MMSYSERR_BADDEVICEID;
-    return CRtMidiOutPort::Open(m_pSystems, peers[id], id, std::move(onLost), port);
+    return CRtMidiOutPort::Open(m_pSystems, peers[id], id, generation, std::move(onLost), port);
+}
+
+int CRtMidiBackend::AddPortsListener(MidiPortsChangedHandler onChange)
+{
+    std::lock_guard lock(m_listenerMutex);
+    const int id = m_pSystems->AddListener(std::move(onChange));
+    m_listenerIds.insert(id);
+    return id;
+}
+
+void CRtMidiBackend::RemovePortsListener(int id)
+{
+    {
+        std::lock_guard lock(m_listenerMutex);
+        if (m_listenerIds.erase(id) == 0)
+            return; // not ours, or removed already
+    }
+    m_pSystems->RemoveListener(id);
+}
+
+QString CRtMidiBackend::OutputProblem(uint32_t id)
+{
+    return id == MIDI_MAPPER ? m_pSynth->Problem() : QString();
 }

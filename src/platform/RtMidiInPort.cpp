@@ -7,11 +7,19 @@
 Q_DECLARE_LOGGING_CATEGORY(lcRtMidi)
 
 CRtMidiInPort::CRtMidiInPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer,
-                             uint32_t deviceId, MidiInputHandler onData,
+                             uint32_t deviceId, uint64_t generation, MidiInputHandler onData,
                              MidiPortLostHandler onLost)
-    : m_pSystems(std::move(systems)), m_peer(std::move(peer)), m_nDeviceId(deviceId),
-      m_onData(std::move(onData)), m_onLost(std::move(onLost))
+    : m_pSystems(std::move(systems)), m_peer(std::move(peer)), m_onData(std::move(onData)),
+      m_onLost(std::move(onLost))
 {
+    m_index.generation = generation;
+    m_index.index = deviceId;
+    m_index.listed = std::chrono::steady_clock::now();
+}
+
+uint32_t CRtMidiInPort::DeviceId() const
+{
+    return m_bLost.load() ? MIDI_NO_DEVICE : m_pSystems->CurrentIndex(m_peer, m_index);
 }
 
 CRtMidiInPort::~CRtMidiInPort()
@@ -29,12 +37,12 @@ CRtMidiInPort::~CRtMidiInPort()
 }
 
 MMRESULT CRtMidiInPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
-                             uint32_t deviceId, MidiInputHandler onData,
+                             uint32_t deviceId, uint64_t generation, MidiInputHandler onData,
                              MidiPortLostHandler onLost, std::unique_ptr<IMidiInPort>& port)
 {
     port.reset();
-    std::unique_ptr<CRtMidiInPort> self(
-        new CRtMidiInPort(systems, peer, deviceId, std::move(onData), std::move(onLost)));
+    std::unique_ptr<CRtMidiInPort> self(new CRtMidiInPort(systems, peer, deviceId, generation,
+                                                          std::move(onData), std::move(onLost)));
     try {
         if (peer.api == RtMidi::UNIX_JACK) {
             // Only on the live server the device was listed on.

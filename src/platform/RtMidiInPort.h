@@ -11,26 +11,29 @@
 
 class CRtMidiInPort : public IMidiInPort {
 public:
+    // deviceId: the peer's index in the list read at `generation`.
     static MMRESULT Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
-                         uint32_t deviceId, MidiInputHandler onData, MidiPortLostHandler onLost,
-                         std::unique_ptr<IMidiInPort>& port);
+                         uint32_t deviceId, uint64_t generation, MidiInputHandler onData,
+                         MidiPortLostHandler onLost, std::unique_ptr<IMidiInPort>& port);
     ~CRtMidiInPort() override;
 
-    uint32_t DeviceId() const override { return m_nDeviceId; }
+    // Where the peer is in the list now (see CRtMidiSystems::CurrentIndex);
+    // MIDI_NO_DEVICE once it is lost. Any thread.
+    uint32_t DeviceId() const override;
     MMRESULT Start() override;
     MMRESULT Stop() override;
     MMRESULT Reset() override;
 
 private:
     CRtMidiInPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer, uint32_t deviceId,
-                  MidiInputHandler onData, MidiPortLostHandler onLost);
+                  uint64_t generation, MidiInputHandler onData, MidiPortLostHandler onLost);
     static void OnMessage(double timeStamp, std::vector<unsigned char>* message, void* self);
     static void OnError(RtMidiError::Type type, const std::string& text, void* self);
     void OnLost();
 
     std::shared_ptr<CRtMidiSystems> m_pSystems;
     const CRtMidiPeer m_peer;
-    const uint32_t m_nDeviceId;
+    mutable CRtMidiIndexCache m_index;
     const MidiInputHandler m_onData;
     const MidiPortLostHandler m_onLost;
     std::atomic<bool> m_bStarted{false};

@@ -7,10 +7,17 @@
 Q_DECLARE_LOGGING_CATEGORY(lcRtMidi)
 
 CRtMidiOutPort::CRtMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer,
-                               uint32_t deviceId, MidiPortLostHandler onLost)
-    : m_pSystems(std::move(systems)), m_peer(std::move(peer)), m_nDeviceId(deviceId),
-      m_onLost(std::move(onLost))
+                               uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost)
+    : m_pSystems(std::move(systems)), m_peer(std::move(peer)), m_onLost(std::move(onLost))
 {
+    m_index.generation = generation;
+    m_index.index = deviceId;
+    m_index.listed = std::chrono::steady_clock::now();
+}
+
+uint32_t CRtMidiOutPort::DeviceId() const
+{
+    return m_bLost.load() ? MIDI_NO_DEVICE : m_pSystems->CurrentIndex(m_peer, m_index);
 }
 
 CRtMidiOutPort::~CRtMidiOutPort()
@@ -36,12 +43,12 @@ CRtMidiOutPort::~CRtMidiOutPort()
 }
 
 MMRESULT CRtMidiOutPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
-                              uint32_t deviceId, MidiPortLostHandler onLost,
+                              uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost,
                               std::unique_ptr<IMidiOutPort>& port)
 {
     port.reset();
     std::unique_ptr<CRtMidiOutPort> self(
-        new CRtMidiOutPort(systems, peer, deviceId, std::move(onLost)));
+        new CRtMidiOutPort(systems, peer, deviceId, generation, std::move(onLost)));
     try {
         if (peer.api == RtMidi::UNIX_JACK) {
             // Only on the live server the device was listed on.

@@ -12,25 +12,28 @@
 
 class CRtMidiOutPort : public IMidiOutPort {
 public:
+    // deviceId: the peer's index in the list read at `generation`.
     static MMRESULT Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
-                         uint32_t deviceId, MidiPortLostHandler onLost,
+                         uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost,
                          std::unique_ptr<IMidiOutPort>& port);
     ~CRtMidiOutPort() override;
 
-    uint32_t DeviceId() const override { return m_nDeviceId; }
+    // Where the peer is in the list now (see CRtMidiSystems::CurrentIndex);
+    // MIDI_NO_DEVICE once it is lost. Any thread.
+    uint32_t DeviceId() const override;
     MMRESULT ShortMsg(uint32_t packed) override;
     MMRESULT Reset() override;
 
 private:
     CRtMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer, uint32_t deviceId,
-                   MidiPortLostHandler onLost);
+                   uint64_t generation, MidiPortLostHandler onLost);
     static void OnError(RtMidiError::Type type, const std::string& text, void* self);
     MMRESULT SendLocked(const uint8_t* bytes, std::size_t size);
     void OnLost();
 
     std::shared_ptr<CRtMidiSystems> m_pSystems;
     const CRtMidiPeer m_peer;
-    const uint32_t m_nDeviceId;
+    mutable CRtMidiIndexCache m_index;
     const MidiPortLostHandler m_onLost;
     std::atomic<bool> m_bLost{false};
     bool m_bSent = false; // anything written since opening (under m_mutex)

@@ -23,6 +23,17 @@ void Write(const ProfileSetting& row, int value)
     Profile::WriteProfileInt(QLatin1String(row.section), QLatin1String(row.entry), value);
 }
 
+QString ReadText(const ProfileSetting& row, const QString& section)
+{
+    const QString name = section.isEmpty() ? QString::fromLatin1(row.section) : section;
+    return Profile::GetProfileString(name, QLatin1String(row.entry));
+}
+
+void WriteText(const ProfileSetting& row, const QString& value)
+{
+    Profile::WriteProfileString(QLatin1String(row.section), QLatin1String(row.entry), value);
+}
+
 QByteArray ReadBinary(const ProfileSetting& row)
 {
     return Profile::GetProfileBinary(QLatin1String(row.section), QLatin1String(row.entry));

@@ -55,13 +55,18 @@ inline constexpr ProfileSetting Male{"PCKey", "Male", 0, 0, 1};
 // synthesizer. The device itself decides what an index means.
 inline constexpr ProfileSetting InDeviceID{"MIDIIn", "DevID", -100};
 inline constexpr ProfileSetting OutDeviceID{"MIDIOut", "DevID", -100};
+// Beside the index, the port's stable name (text): a port found by its name
+// wins over the index, which port lists on Linux move.
+inline constexpr ProfileSetting InDeviceName{"MIDIIn", "DevName", 0};
+inline constexpr ProfileSetting OutDeviceName{"MIDIOut", "DevName", 0};
 
 // Every setting of the program's own, for checks over the whole table: their
 // names are abbreviations of at most seven characters.
 inline constexpr const ProfileSetting* kAll[] = {
     &ViewMode, &DumpAttributes, &FilterSysRealTime, &FilterPitchBend, &FilterCtrlChange,
     &FilterChanPressure, &FilterKeyPressure, &FilterActiveSensing, &UseMIDIIn, &Channel,
-    &Velocity, &Patch, &MetronomeMM, &MetronomePPM, &Male, &InDeviceID, &OutDeviceID};
+    &Velocity, &Patch, &MetronomeMM, &MetronomePPM, &Male, &InDeviceID, &OutDeviceID,
+    &InDeviceName, &OutDeviceName};
 
 // The main frame's bar layout, under the section the frame's layout has
 // always had (its names are not held to seven characters).
@@ -74,6 +79,10 @@ void Write(const ProfileSetting& row, int value);
 // The same entry in another section, an empty one being the row's own (a
 // device stored under a section of its caller's choosing).
 int Read(const ProfileSetting& row, const QString& section);
+
+// Text entries (port names), in the row's section or another one.
+QString ReadText(const ProfileSetting& row, const QString& section = QString());
+void WriteText(const ProfileSetting& row, const QString& value);
 
 // Layouts the program stores as one blob (the bar layout).
 QByteArray ReadBinary(const ProfileSetting& row);

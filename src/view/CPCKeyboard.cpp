@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <iterator>
+
 namespace {
 
 struct TableKey {
@@ -16,8 +18,9 @@ struct TableKey {
 };
 
 // Letters and digits, by the key Qt reports (which follows the keyboard
-// layout, as the letters of a layout should). Qt's codes for these keys are
-// the table's key codes (Qt::Key_Q == 0x51).
+// layout, as the letters of a layout should; the digits count so only where
+// the window system does not tell the key's place). Qt's codes for these keys
+// are the table's key codes (Qt::Key_Q == 0x51).
 constexpr TableKey kKeys[] = {
     {Qt::Key_1, 0, false},  {Qt::Key_Q, 1, true},   {Qt::Key_2, 2, false},
     {Qt::Key_W, 3, true},   {Qt::Key_3, 4, false},  {Qt::Key_E, 5, true},
@@ -65,14 +68,48 @@ const TableKey* FindKey(int qtKey)
     return nullptr;
 }
 
+// The digit row by place: X keycodes 10..19 are the keys that type 1..9, 0 on
+// a US keyboard (evdev codes 2..11 plus the X server's offset of 8).
+constexpr quint32 kFirstDigitRowCode = 10;
+constexpr int kDigitRowKeys[] = {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5,
+                                 Qt::Key_6, Qt::Key_7, Qt::Key_8, Qt::Key_9, Qt::Key_0};
+constexpr quint32 kDigitRowCount = std::size(kDigitRowKeys);
+// AltGr, the third level of a key, as X reports it on the common layouts.
+constexpr quint32 kLevel3Mask = 0x80; // Mod5Mask
+
 } // namespace
 
+std::optional<CPCKeyboard::KeyRow> CPCKeyboard::DigitKeyAt(quint32 scanCode, const QString& text,
+                                                            Qt::KeyboardModifiers modifiers,
+                                                            quint32 nativeModifiers)
+{
+    if (scanCode < kFirstDigitRowCode || scanCode >= kFirstDigitRowCode + kDigitRowCount)
+        return std::nullopt;
+    if ((nativeModifiers & kLevel3Mask) || (modifiers & Qt::GroupSwitchModifier))
+        return std::nullopt;
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier | Qt::KeypadModifier))
+        return KeyRow{};
+    const int qtKey = kDigitRowKeys[scanCode - kFirstDigitRowCode];
+    const TableKey* k = FindKey(qtKey);
+    if (!k)
+        return KeyRow{}; // 4 and 7: no black key there
+    // The digit itself needs Shift on some layouts; other shifted characters
+    // of the row are text.
+    if ((modifiers & Qt::ShiftModifier) &&
+        (text.size() != 1 || text.at(0).unicode() != static_cast<char16_t>(qtKey)))
+        return KeyRow{};
+    return KeyRow{k->index, static_cast<uint32_t>(k->qtKey)};
+}
+
 CPCKeyboard::KeyRow CPCKeyboard::RowForPress(int qtKey, const QString& text,
-                                             Qt::KeyboardModifiers modifiers)
+                                             Qt::KeyboardModifiers modifiers, quint32 scanCode,
+                                             quint32 nativeModifiers)
 {
     // Ctrl+1 and the like are commands (or nothing), never notes.
     if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return {};
+    if (const auto digitRow = DigitKeyAt(scanCode, text, modifiers, nativeModifiers))
+        return *digitRow;
     if (const uint32_t vk = LastSlotKeyOfChar(text))
         return {kLastSlot, vk};
     if (modifiers & Qt::KeypadModifier)
@@ -181,7 +218,8 @@ bool CPCKeyboard::eventFilter(QObject* watched, QEvent* e)
 
 bool CPCKeyboard::OnKeyPress(QObject* receiver, const QKeyEvent& e)
 {
-    const KeyRow row = RowForPress(e.key(), e.text(), e.modifiers());
+    const KeyRow row =
+        RowForPress(e.key(), e.text(), e.modifiers(), e.nativeScanCode(), e.nativeModifiers());
     if (row.index < 0 || !TakesKeysFor(receiver))
         return false;
     const auto index = static_cast<unsigned>(row.index);

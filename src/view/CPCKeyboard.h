@@ -10,6 +10,10 @@
 // application is left, the program quits), every held note is also ended at
 // that moment.
 //
+// The letters are taken by the letter typed, so a layout moves them with its
+// letters; the digit row is taken by its place, as layouts such as AZERTY type
+// no digits there without Shift.
+//
 // X11 sends a held key's auto-repeat as key-up and key-down pairs with one
 // time stamp, and Qt does not always see the pair coming and flag it. So a
 // key-up from the window system ends its note only when no key-down of the
@@ -20,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class IPCKeyHost;
 class QKeyEvent;
@@ -42,11 +47,27 @@ public:
         uint32_t virtKey = 0; // the key code of the table (0x51 for Q, 0xDB for "[" ...)
     };
 
-    // The slot a key press plays: Q W E R T Y U I O P plain or with Shift, the
-    // digits 1 2 3 5 6 8 9 0 plain only, and for the last slot the typed
-    // characters "[" "{" "å" "Å" "õ" "Õ". Combinations with Ctrl, Alt or Meta,
-    // keypad digits, 4 and 7 play nothing.
-    static KeyRow RowForPress(int qtKey, const QString& text, Qt::KeyboardModifiers modifiers);
+    // The slot a key press plays: Q W E R T Y U I O P plain or with Shift, and
+    // for the last slot the typed characters "[" "{" "å" "Å" "õ" "Õ". The
+    // black keys are the digit row's 1 2 3 5 6 8 9 0: by the key's place when
+    // the window system names it (scanCode, see DigitKeyAt), else by the digit
+    // typed, plain only. Combinations with Ctrl, Alt or Meta, keypad digits,
+    // 4 and 7 play nothing.
+    static KeyRow RowForPress(int qtKey, const QString& text, Qt::KeyboardModifiers modifiers,
+                              quint32 scanCode = 0, quint32 nativeModifiers = 0);
+    // A key of the digit row found by its place, whatever the layout types
+    // there (AZERTY's & é " ' ( - è _ ç à): the X keycodes 10..19, evdev's
+    // 1..0, which Qt's xcb and Wayland platforms report as the scan code.
+    // Plain it plays; with Shift only where Shift types the key's own digit,
+    // as on AZERTY (elsewhere Shift types ! @ # ..., text as it always was);
+    // never with Ctrl, Alt or Meta.
+    // index -1 for a key of the row that plays nothing. nullopt for a key
+    // elsewhere, and with AltGr (the X modifier Mod5 in nativeModifiers),
+    // whose characters decide as they always did: QWERTZ's AltGr+8 types the
+    // last slot's "[", AZERTY's AltGr+à an "@" that plays nothing.
+    static std::optional<KeyRow> DigitKeyAt(quint32 scanCode, const QString& text,
+                                            Qt::KeyboardModifiers modifiers,
+                                            quint32 nativeModifiers);
     // The slot a released key belongs to, whatever the modifiers are by now.
     static KeyRow RowForRelease(int qtKey, const QString& text);
     // The name of the physical key an event comes from: its native scan code,

@@ -3,6 +3,7 @@
 #include "dialogs/DialogUnits.h"
 #include "midi/MIDICaps.h"
 #include "midi/MIDIShortMsg.h"
+#include "midi/MidiPortNames.h"
 #include "platform/Settings.h"
 #include "platform/Ticks.h"
 #include "res/ResourceIds.h"
@@ -24,6 +25,7 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -108,8 +110,9 @@ void CTessaroView::CreateControls()
 void CTessaroView::RestoreDevices()
 {
     m_InDevice.LoadDeviceID();
-    if (m_InDevice.m_nDeviceID == MIDI_NO_DEVICE && MidiSystem::Backend().InputCount() > 0)
-        m_InDevice.SetDeviceID(0);
+    // Not a loop-back port ("Midi Through") where a real instrument is there.
+    if (m_InDevice.m_nDeviceID == MIDI_NO_DEVICE)
+        m_InDevice.SetDeviceID(MidiPortNames::FirstRealInput());
     m_InDevice.Open(this);
 
     m_OutDevice.LoadDeviceID();
@@ -179,10 +182,12 @@ void CTessaroView::Shutdown()
         return;
     m_bShutDown = true;
     Settings::Write(Settings::ViewMode, m_nViewMode);
-    // Held PC keys get their note-offs while the port is still open; the
-    // metronome's thread is gone before the port closes.
+    // Held PC keys and what the input left sounding get their note-offs
+    // while the port is still open; the metronome's thread is gone before the
+    // port closes.
     EndHeldPCKeys();
     EndMouseNote();
+    EndInputNotes();
     m_pPCKeyboard->SetEnabled(false);
     m_pMetronome->Stop();
     m_bMetronomeOn = 0;
@@ -411,7 +416,19 @@ bool CTessaroView::event(QEvent* e)
         return true;
     }
     if (e->type() == CMidiPortLostEvent::MM_PORT_LOST) {
-        // The device closed itself; the panes and menus follow on the next update.
+        // The device closed itself and waits for its port; the status bar
+        // says so on the next update.
+        if (!static_cast<CMidiPortLostEvent*>(e)->m_bOutput)
+            EndInputNotes();
+        if (m_pFrame)
+            m_pFrame->UpdateCommandUI();
+        return true;
+    }
+    if (e->type() == CMidiPortBackEvent::MM_PORT_BACK) {
+        // A synthesizer that comes back starts from its own defaults: it
+        // gets the channel set-up it got at start.
+        if (static_cast<CMidiPortBackEvent*>(e)->m_bOutput && !m_bUseMIDIIn)
+            SendStartupDefaults();
         if (m_pFrame)
             m_pFrame->UpdateCommandUI();
         return true;
@@ -457,6 +474,11 @@ void CTessaroView::SendAndAnimate(uint32_t packedMsg)
 {
     SendToOutput(packedMsg);
     AnimateMessage(packedMsg);
+}
+
+void CTessaroView::EndInputNotes()
+{
+    m_Thru.EndInputNotes([this](uint32_t msg) { SendAndAnimate(msg); });
 }
 
 void CTessaroView::SendChannelSetup(int channel, int patch)
@@ -605,6 +627,26 @@ QString CTessaroView::DevicePaneText() const
         return caps.Query() == MMSYSERR_NOERROR ? caps.szPname : QString();
     }
     return QString();
+}
+
+QString CTessaroView::StatusMessage() const
+{
+    QStringList parts;
+    if (m_OutDevice.IsWaitingForPort()) {
+        if (m_OutDevice.m_nDeviceID == MIDI_MAPPER) {
+            const QString problem = MidiSystem::Backend().OutputProblem(MIDI_MAPPER);
+            parts << QStringLiteral("No sound from the built-in synthesizer: %1")
+                         .arg(problem.isEmpty() ? QStringLiteral("it could not start")
+                                                : problem);
+        } else {
+            parts << QStringLiteral("MIDI output \"%1\" is disconnected; it reconnects when it returns.")
+                         .arg(m_OutDevice.m_strDeviceName);
+        }
+    }
+    if (m_InDevice.IsWaitingForPort())
+        parts << QStringLiteral("MIDI input \"%1\" is disconnected; it reconnects when it returns.")
+                     .arg(m_InDevice.m_strDeviceName);
+    return parts.join(QStringLiteral("  "));
 }
 
 QString CTessaroView::MetronomePaneText() const

@@ -60,6 +60,9 @@ public:
     // Texts of the status-bar panes 2502 (device) and 2503 (metronome).
     QString DevicePaneText() const;
     QString MetronomePaneText() const;
+    // What the message pane says beside "Ready": a port that is gone and
+    // awaited, a synthesizer that cannot sound and why. Empty when all is well.
+    QString StatusMessage() const;
 
     // Display modes
     void OnViewKeyboard();
@@ -90,6 +93,9 @@ public:
     void AnimateMessage(uint32_t packedMsg);
     void SendAndAnimate(uint32_t packedMsg);
     void SendChannelSetup(int channel, int patch);
+    // Note-offs (and sustain off) at the output for what the input passed on
+    // and did not end: the input went away, changed or the program quits.
+    void EndInputNotes();
     void OnSelectInputDevice();
     void OnSelectOutputDevice();
     void OnSetupOutputDefaults();

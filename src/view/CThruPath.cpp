@@ -32,13 +32,15 @@ uint32_t CThruPath::ToChannel(uint32_t packedMsg, int channel)
     }
 }
 
-CThruPath::Route CThruPath::RouteIncoming(uint32_t packedMsg) const
+CThruPath::Route CThruPath::RouteIncoming(uint32_t packedMsg)
 {
     Route r;
     r.log = !IsFiltered(packedMsg);
     const uint32_t m = m_Settings.m_bUseMIDIIn ? packedMsg : ToChannel(packedMsg, m_Settings.m_nChannel);
-    if (!IsFiltered(m))
+    if (!IsFiltered(m)) {
         r.pass = m;
+        m_InputNotes.Track(m);
+    }
     return r;
 }
 

@@ -9,9 +9,12 @@
 void CTessaroView::OnSelectInputDevice()
 {
     const uint32_t id = m_InDevice.SelectDevice(true, this);
-    // Reopened whatever the answer, so a Cancel also recovers a port that failed.
+    // The port closes in either case: what it left sounding ends now.
+    EndInputNotes();
+    // Reopened whatever the answer, so a Cancel also recovers a port that
+    // failed; by the chosen port's name, wherever the list has moved it.
     if (id != MIDI_NO_DEVICE)
-        m_InDevice.Open(this, id);
+        m_InDevice.Open(this);
     else
         m_InDevice.Close();
 }
@@ -20,7 +23,7 @@ void CTessaroView::OnSelectOutputDevice()
 {
     const uint32_t id = m_OutDevice.SelectDevice(true, this);
     if (id != MIDI_NO_DEVICE)
-        m_OutDevice.Open(this, id);
+        m_OutDevice.Open(this);
     else
         m_OutDevice.Close();
 }

@@ -50,6 +50,7 @@ void CTessaroView::OnSetupMetronome()
         Settings::Write(Settings::MetronomePPM, static_cast<int>(m_nPPM));
     }
 
+    // The same port by its name, wherever the list has moved it meanwhile.
     if (reopen)
-        m_OutDevice.Open(this, openID);
+        m_OutDevice.Open(this);
 }

@@ -14,6 +14,7 @@ class MidiTestReceiver : public QObject {
 public:
     std::vector<uint32_t> messages;
     int lostEvents = 0;
+    int backEvents = 0;
 
 protected:
     bool event(QEvent* e) override
@@ -24,6 +25,10 @@ protected:
         }
         if (e->type() == CMidiPortLostEvent::MM_PORT_LOST) {
             ++lostEvents;
+            return true;
+        }
+        if (e->type() == CMidiPortBackEvent::MM_PORT_BACK) {
+            ++backEvents;
             return true;
         }
         return QObject::event(e);

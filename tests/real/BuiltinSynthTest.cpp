@@ -1,72 +1,25 @@
 // The built-in synthesizer with the real SoundFont, rendered offline: it
-// sounds, at the right pitch, through the same port the devices use.
+// sounds, at the right pitch, through the same port the devices use; closing
+// silences it but keeps what was chosen; it says why when it cannot sound.
 #include "midi/MIDIOutDevice.h"
 #include "platform/BuiltinSynth.h"
 #include "platform/RtMidiBackend.h"
 
+#include "SynthTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
+#include <QElapsedTimer>
 
-#include <cmath>
 #include <vector>
 
 namespace {
 
-struct Stereo {
-    std::vector<float> left, right;
-};
-
-Stereo Render(CBuiltinSynth& synth, double seconds)
-{
-    const int frames = static_cast<int>(synth.SampleRate() * seconds);
-    Stereo out{std::vector<float>(frames), std::vector<float>(frames)};
-    EXPECT_TRUE(synth.Render(out.left.data(), out.right.data(), frames));
-    return out;
-}
-
-float Peak(const std::vector<float>& samples)
-{
-    float peak = 0;
-    for (float s : samples)
-        peak = std::max(peak, std::fabs(s));
-    return peak;
-}
-
-// The fundamental by autocorrelation, searched between 150 and 1000 Hz (so the
-// octave below, a lag twice as long, cannot win), refined between samples.
-double Pitch(const std::vector<float>& x, double rate)
-{
-    const int minLag = static_cast<int>(rate / 1000), maxLag = static_cast<int>(rate / 150);
-    const int n = static_cast<int>(x.size()) - maxLag - 1;
-    std::vector<double> r(maxLag + 2, 0.0);
-    for (int lag = minLag - 1; lag <= maxLag + 1; ++lag) {
-        double sum = 0;
-        for (int i = 0; i < n; ++i)
-            sum += double(x[i]) * x[i + lag];
-        r[lag] = sum;
-    }
-    int best = minLag;
-    for (int lag = minLag; lag <= maxLag; ++lag)
-        if (r[lag] > r[best])
-            best = lag;
-    const double a = r[best - 1], b = r[best], c = r[best + 1];
-    const double shift = (a - c) / (2 * (a - 2 * b + c));
-    return rate / (best + shift);
-}
-
-constexpr const char* kSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
-
-std::shared_ptr<CBuiltinSynth> OfflineSynth()
-{
-    auto synth = std::make_shared<CBuiltinSynth>();
-    synth->SetOffline(true);
-    return synth;
-}
+using namespace synthtest;
 
 TEST(BuiltinSynthTest, MiddleCSoundsAtItsPitchAndStopsOnReset)
 {
-    if (!QFileInfo::exists(kSoundFont))
+    if (!SoundFontInstalled())
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     auto synth = OfflineSynth();
     std::unique_ptr<IMidiOutPort> port;
@@ -91,12 +44,12 @@ TEST(BuiltinSynthTest, MiddleCSoundsAtItsPitchAndStopsOnReset)
 
 TEST(BuiltinSynthTest, MapperDeviceClosingSilencesHeldNotes)
 {
-    if (!QFileInfo::exists(kSoundFont))
+    if (!SoundFontInstalled())
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     auto synth = OfflineSynth();
     MidiSystem::Install(std::make_unique<CRtMidiBackend>(0u, synth));
     // A second user keeps the synth running, so the closing port has to end
-    // its own notes rather than rely on the reset when the last one goes.
+    // its own notes rather than rely on the silencing when the last one goes.
     std::unique_ptr<IMidiOutPort> other;
     ASSERT_EQ(synth->OpenPort(other), MMSYSERR_NOERROR);
     {
@@ -107,12 +60,81 @@ TEST(BuiltinSynthTest, MapperDeviceClosingSilencesHeldNotes)
         out.SendShortMsg(0x00643C90);
         out.SendShortMsg(0x00644090);
         EXPECT_GT(Peak(Render(*synth, 0.3).left), 0.02f);
-        out.Close(); // the pedal is still down: only the reset can end the notes
+        out.Close(); // the pedal is still down: only the port's reset can end the notes
     }
     EXPECT_TRUE(other);
     Render(*synth, 1.5);
     EXPECT_LT(Peak(Render(*synth, 0.2).left), 1e-3f);
     MidiSystem::Install(nullptr);
+}
+
+TEST(BuiltinSynthTest, ClosingKeepsProgramAndVolumeAsAHardwareSynthWould)
+{
+    if (!SoundFontInstalled())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    const Stereo violin = Reference(40, 127, 0.5);
+    const Stereo piano = Reference(0, 100, 0.5);  // what a reset would leave
+    const Stereo quieter = Reference(40, 100, 0.5);
+    ASSERT_GT(Peak(violin.left), 0.02f);
+    // The references are far apart, so the comparison below tells them apart.
+    ASSERT_GT(Distance(piano, violin), 0.5);
+    ASSERT_GT(Distance(quieter, violin), 0.2);
+
+    auto synth = OfflineSynth();
+    std::unique_ptr<IMidiOutPort> port;
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+    ASSERT_EQ(port->ShortMsg(kViolin), MMSYSERR_NOERROR);
+    ASSERT_EQ(port->ShortMsg(kFullVolume), MMSYSERR_NOERROR);
+    Render(*synth, 0.1);
+    port.reset(); // the last port: the synth is silenced
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+
+    ASSERT_EQ(port->ShortMsg(kTestNoteOn), MMSYSERR_NOERROR);
+    const Stereo played = Render(*synth, 0.5);
+    EXPECT_LT(Distance(played, violin), 0.08) << "not the violin at full volume";
+    EXPECT_GT(Distance(played, piano), 0.5);
+    EXPECT_NEAR(Peak(played.left) / Peak(violin.left), 1.0, 0.05);
+    const std::vector<float> steady(played.left.begin() + played.left.size() / 2, played.left.end());
+    EXPECT_NEAR(Pitch(steady, synth->SampleRate()), 392.0, 3.0);
+
+    // A System Reset the user sends still means what it says.
+    ASSERT_EQ(port->ShortMsg(kTestNoteOff), MMSYSERR_NOERROR);
+    ASSERT_EQ(port->ShortMsg(0x000000FF), MMSYSERR_NOERROR);
+    port.reset();
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+    ASSERT_EQ(port->ShortMsg(kTestNoteOn), MMSYSERR_NOERROR);
+    EXPECT_LT(Distance(Render(*synth, 0.5), piano), 0.08) << "not reset to program 0, volume 100";
+}
+
+TEST(BuiltinSynthTest, ClosingSilencesHeldAndSustainedNotesAndReleasesThePedal)
+{
+    if (!SoundFontInstalled())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    auto synth = OfflineSynth();
+    std::unique_ptr<IMidiOutPort> port;
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+    ASSERT_EQ(port->ShortMsg(0x000030C0), MMSYSERR_NOERROR); // strings: they ring on
+    ASSERT_EQ(port->ShortMsg(0x000030C1), MMSYSERR_NOERROR);
+    ASSERT_EQ(port->ShortMsg(0x007F40B0), MMSYSERR_NOERROR); // sustain down on channel 0
+    ASSERT_EQ(port->ShortMsg(0x00643C90), MMSYSERR_NOERROR); // held under the pedal...
+    ASSERT_EQ(port->ShortMsg(0x00004080), MMSYSERR_NOERROR); // ...and released (no such note)
+    ASSERT_EQ(port->ShortMsg(0x00644390), MMSYSERR_NOERROR);
+    ASSERT_EQ(port->ShortMsg(0x00004380), MMSYSERR_NOERROR); // ended, but sustained
+    ASSERT_EQ(port->ShortMsg(0x00644891), MMSYSERR_NOERROR); // held on channel 1, no pedal
+    EXPECT_GT(Peak(Render(*synth, 0.3).left), 0.02f);
+
+    // Destroyed without the port's own reset: the synth silences all of it.
+    port.reset();
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+    EXPECT_LT(Peak(Render(*synth, 0.3).left), 1e-4f);
+    EXPECT_LT(Peak(Render(*synth, 1.0).right), 1e-4f);
+
+    // The pedal is up: a note played and ended now dies away.
+    ASSERT_EQ(port->ShortMsg(0x00643C90), MMSYSERR_NOERROR);
+    EXPECT_GT(Peak(Render(*synth, 0.3).left), 0.02f);
+    ASSERT_EQ(port->ShortMsg(0x00003C80), MMSYSERR_NOERROR);
+    Render(*synth, 2.0);
+    EXPECT_LT(Peak(Render(*synth, 0.2).left), 1e-3f) << "still sustained";
 }
 
 TEST(BuiltinSynthTest, MissingSoundFontOrAudioFailsWithAResult)
@@ -132,6 +154,57 @@ TEST(BuiltinSynthTest, MissingSoundFontOrAudioFailsWithAResult)
     EXPECT_EQ(silent->OpenPort(port), MMSYSERR_NODRIVER);
     EXPECT_FALSE(port);
     EXPECT_EQ(silent->Play(0x000000F0), MMSYSERR_INVALPARAM);
+}
+
+TEST(BuiltinSynthTest, ProblemSaysWhyItCannotSoundUntilAPortOpens)
+{
+    if (!SoundFontInstalled())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    auto synth = OfflineSynth();
+    EXPECT_TRUE(synth->Problem().isEmpty()); // never tried
+
+    std::unique_ptr<IMidiOutPort> port;
+    synth->SetSoundFonts({"/nonexistent/none.sf2"});
+    EXPECT_EQ(synth->OpenPort(port), MMSYSERR_ERROR);
+    EXPECT_FALSE(port);
+    const QString noFont = synth->Problem();
+    EXPECT_TRUE(noFont.contains("no SoundFont found")) << qPrintable(noFont);
+    EXPECT_TRUE(noFont.contains("timgm6mb-soundfont")) << qPrintable(noFont);
+    EXPECT_TRUE(noFont.contains("/nonexistent")) << qPrintable(noFont);
+    EXPECT_LT(noFont.size(), 100) << "too long for a status bar";
+
+    // Found now: a port opens and the problem is gone.
+    synth->SetSoundFonts({kSoundFont});
+    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
+    EXPECT_TRUE(synth->Problem().isEmpty()) << qPrintable(synth->Problem());
+    port.reset();
+
+    // With the real system folders missing, the message names where it looked.
+    auto none = std::make_shared<CBuiltinSynth>();
+    none->SetSoundFonts({"/usr/share/sounds/sf2/none-such.sf2"});
+    EXPECT_EQ(none->OpenPort(port), MMSYSERR_ERROR);
+    EXPECT_TRUE(none->Problem().contains("/usr/share/sounds/sf2")) << qPrintable(none->Problem());
+
+    // No audio output: each open fails at once, naming the outputs tried.
+    auto mute = std::make_shared<CBuiltinSynth>();
+    mute->SetAudioDrivers({"nosuchdriver"});
+    QElapsedTimer timer;
+    timer.start();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        EXPECT_EQ(mute->OpenPort(port), MMSYSERR_NODRIVER);
+        EXPECT_FALSE(port);
+    }
+    const QString noAudio = mute->Problem();
+    EXPECT_LT(timer.elapsed(), 1000) << "opening with no audio must fail fast";
+    EXPECT_TRUE(noAudio.contains("no audio output")) << qPrintable(noAudio);
+    EXPECT_TRUE(noAudio.contains("nosuchdriver")) << qPrintable(noAudio);
+    EXPECT_LT(noAudio.size(), 100) << "too long for a status bar";
+    EXPECT_FALSE(mute->AudioRunning());
+
+    // Rendering offline it sounds again, and says nothing.
+    mute->SetOffline(true);
+    ASSERT_EQ(mute->OpenPort(port), MMSYSERR_NOERROR);
+    EXPECT_TRUE(mute->Problem().isEmpty()) << qPrintable(mute->Problem());
 }
 
 } // namespace

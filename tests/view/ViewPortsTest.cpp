@@ -1,0 +1,156 @@
+// The view on a desktop whose ports come and go: dialogs reopen the same
+// port, a port that returns is reopened and set up, the input's notes end
+// when it goes, and a first start takes a real instrument.
+#include "ViewFixture.h"
+
+#include "dialogs/CDialog.h"
+#include "platform/Profile.h"
+#include "res/ResourceIds.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace {
+
+// Cancels the next modal dialog.
+void CancelNextDialog()
+{
+    QTimer::singleShot(0, [] {
+        if (auto* dlg = qobject_cast<CDialog*>(QApplication::activeModalWidget()))
+            dlg->reject();
+    });
+}
+
+class ViewPortsTest : public ViewFixture {
+protected:
+    // Two instruments and two synthesizers; the program uses the second of each.
+    void StartOnSecondPorts()
+    {
+        auto backend = std::make_unique<CLoopbackMidiBackend>(0, 0);
+        m_pMidi = backend.get();
+        m_pMidi->AddInput("Keys A");
+        m_pMidi->AddInput("Keys B");
+        m_pMidi->AddOutput("Synth A");
+        m_pMidi->AddOutput("Synth B");
+        MidiSystem::Install(std::move(backend));
+        Profile::WriteProfileInt("MIDIIn", "DevID", 1);
+        Profile::WriteProfileInt("MIDIOut", "DevID", 1);
+        m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
+        m_pView = m_pFrame->GetActiveView();
+    }
+};
+
+const Msgs kChannelSetUp{0x000000C0, 0x007F07B0, 0x00400AB0};
+
+TEST_F(ViewPortsTest, EveryDialogReopensTheSamePortWhenTheListHasMoved)
+{
+    StartOnSecondPorts();
+    EXPECT_EQ(m_pMidi->SentTo("Synth B"), kChannelSetUp);
+    m_pMidi->RemoveOutput(0); // "Synth A" quits: "Synth B" is now the first
+    m_pMidi->RemoveInput(0);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), 0u);
+    EXPECT_EQ(m_pFrame->PaneText(ID_INDICATOR_DEVICE), "Synth B");
+
+    for (unsigned id : {ID_MIDI_SETUP_METRONOME, ID_MIDI_SETUP_OUTPUT_DEFAULTS,
+                        ID_MIDI_SELECT_OUTPUT, ID_MIDI_SELECT_INPUT}) {
+        CancelNextDialog();
+        Command(id);
+        EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), 0u) << id;
+        EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 0u) << id;
+    }
+    m_pView->OnPCKeyNote(6, 1); // C
+    m_pView->OnPCKeyReleased(1, 60);
+    const Msgs sent = m_pMidi->SentTo("Synth B");
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(Msgs(sent.end() - 2, sent.end()), (Msgs{0x007F3C90, 0x00003C80}));
+    ASSERT_TRUE(m_pMidi->Inject(0, 0x00404090));
+    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pMidi->SentTo("Synth B").back() == 0x00404090u; }));
+}
+
+TEST_F(ViewPortsTest, APortThatComesBackIsReopenedAndTheOutputSetUpAgain)
+{
+    StartOnSecondPorts();
+    m_pMidi->RemoveOutput(1);
+    m_pMidi->RemoveInput(1);
+    kvtest::Drain();
+    m_pFrame->UpdateCommandUI();
+    const QString message = m_pFrame->PaneText(0);
+    EXPECT_TRUE(message.contains("\"Synth B\"")) << message.toStdString();
+    EXPECT_TRUE(message.contains("\"Keys B\"")) << message.toStdString();
+
+    m_pMidi->AddOutput("Synth B", 0);
+    m_pMidi->AddInput("Keys B");
+    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.GetHandle(); }));
+    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_InDevice.IsOpen(); }));
+    kvtest::Drain();
+    EXPECT_EQ(m_pMidi->SentTo("Synth B"), kChannelSetUp);
+    ASSERT_TRUE(m_pMidi->Inject(1, 0x00404090));
+    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pMidi->SentTo("Synth B").size() == 4; }));
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(m_pFrame->PaneText(0), "Ready");
+}
+
+TEST_F(ViewPortsTest, NotesAndPedalFromALostOrChangedInputEndAtTheOutput)
+{
+    StartOnSecondPorts();
+    const Msgs held{0x00403C90, 0x00404090, 0x007F40B0}; // C and E down, sustain down
+    const Msgs ended{0x000040B0, 0x00003C80, 0x00004080};
+    for (int way = 0; way < 3; ++way) {
+        for (uint32_t m : held)
+            ASSERT_TRUE(m_pMidi->Inject(1, m));
+        kvtest::Drain();
+        ASSERT_TRUE(m_pView->m_GUIKeySlots[0].IsPressed());
+        m_pMidi->ClearSent();
+        if (way == 0) {
+            m_pMidi->RemoveInput(1); // unplugged
+            ASSERT_TRUE(kvtest::WaitFor([&] { return m_pMidi->SentTo("Synth B").size() == 3; }));
+            m_pMidi->AddInput("Keys B", 1);
+            ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_InDevice.IsOpen(); }));
+        } else if (way == 1) {
+            CancelNextDialog(); // the input is closed and opened again
+            Command(ID_MIDI_SELECT_INPUT);
+        } else {
+            m_pFrame->close(); // quitting
+        }
+        EXPECT_EQ(m_pMidi->SentTo("Synth B"), ended) << way;
+        EXPECT_FALSE(m_pView->m_GUIKeySlots[0].IsPressed()) << way;
+        EXPECT_FALSE(m_pView->m_GUIKeySlots[4].IsPressed()) << way;
+    }
+}
+
+TEST_F(ViewPortsTest, AFirstStartTakesARealInstrumentOverALoopBackPort)
+{
+    auto backend = std::make_unique<CLoopbackMidiBackend>(0, 1);
+    m_pMidi = backend.get();
+    m_pMidi->AddInput("Midi Through:Midi Through Port-0");
+    m_pMidi->SetInputLoopback(0, true);
+    m_pMidi->AddInput("USB Keyboard:USB Keyboard MIDI 1");
+    MidiSystem::Install(std::move(backend));
+    m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
+    m_pView = m_pFrame->GetActiveView();
+    EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 1u);
+    EXPECT_EQ(m_pView->m_InDevice.m_strDeviceName, "USB Keyboard:USB Keyboard MIDI 1");
+}
+
+TEST_F(ViewPortsTest, ASynthesizerThatCannotSoundSaysWhyAndComesBack)
+{
+    auto backend = std::make_unique<CLoopbackMidiBackend>(0, 0);
+    m_pMidi = backend.get();
+    m_pMidi->SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NODRIVER);
+    m_pMidi->SetOutputProblem(MIDI_MAPPER, "no audio output could be started");
+    MidiSystem::Install(std::move(backend));
+    m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
+    m_pView = m_pFrame->GetActiveView();
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(m_pFrame->PaneText(0),
+              "No sound from the built-in synthesizer: no audio output could be started");
+
+    m_pMidi->SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NOERROR);
+    m_pMidi->SetOutputProblem(MIDI_MAPPER, "");
+    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.GetHandle(); }, 5000));
+    kvtest::Drain();
+    EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), kChannelSetUp);
+}
+
+} // namespace
