@@ -33,7 +33,7 @@ public:
 // port it waited for came back.
 class CMidiPortBackEvent : public QEvent {
 public:
-    static constexpr QEvent::Type MM_PORT_BACK = static_cast<QEvent::Type>(QEvent::User + 0x3C5);
+    static constexpr QEvent::Type MM_PORT_BACK = static_cast<QEvent::Type>(QEvent::User + 0x3C6);
     explicit CMidiPortBackEvent(bool bOutput) : QEvent(MM_PORT_BACK), m_bOutput(bOutput) {}
     bool m_bOutput;
 };

@@ -1,11 +1,13 @@
 // The RtMidi backend where nothing is there: no JACK server, no sequencer.
 // It must answer at once, list nothing, fail opens with results, and still
 // offer the built-in synthesizer as the mapper. And how it reads the names
-// the systems give: stable names, loop-back ports, ALSA's announcements.
+// the systems give and their announcements, and how it watches open ports.
 #include "platform/AlsaAnnounceWatch.h"
 #include "platform/BuiltinSynth.h"
+#include "platform/MidiPortWatch.h"
 #include "platform/RtMidiBackend.h"
 #include "platform/RtMidiSystems.h"
+#include "support/TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -63,109 +65,94 @@ TEST(RtMidiBackendTest, OurOwnPortsAreRecognised)
     EXPECT_FALSE(CRtMidiSystems::IsOwnPort(""));
 }
 
-TEST(RtMidiBackendTest, StableNamesDropOnlyTheSequencerNumbers)
-{
-    const auto alsa = [](const char* name) {
-        return CRtMidiSystems::StableName(RtMidi::LINUX_ALSA, name);
-    };
-    EXPECT_EQ(alsa("Midi Through:Midi Through Port-0 14:0"), "Midi Through:Midi Through Port-0");
-    EXPECT_EQ(alsa("Launchkey Mini:Launchkey Mini MIDI 1 20:0"),
-              "Launchkey Mini:Launchkey Mini MIDI 1");
-    // Digits and colons of the names themselves stay; only the last pair goes.
-    EXPECT_EQ(alsa("USB MIDI 2:USB MIDI 2 MIDI 1 24:1"), "USB MIDI 2:USB MIDI 2 MIDI 1");
-    EXPECT_EQ(alsa("Synth 1:2:Out 3:4 128:10"), "Synth 1:2:Out 3:4");
-    EXPECT_EQ(alsa("rtpmidi host:Network 1:0 130:0"), "rtpmidi host:Network 1:0");
-    // Nothing that is not "client:port" numbers is taken for them.
-    EXPECT_EQ(alsa("Keys:Port 1:"), "Keys:Port 1:");
-    EXPECT_EQ(alsa("Keys:Port :3"), "Keys:Port :3");
-    EXPECT_EQ(alsa("Keys:Port a1:3"), "Keys:Port a1:3");
-    EXPECT_EQ(alsa("Keys:Port-2"), "Keys:Port-2");
-    EXPECT_EQ(alsa(""), "");
-    // The same device plugged in again under new numbers keeps its name.
-    EXPECT_EQ(alsa("Keys:Keys MIDI 1 20:0"), alsa("Keys:Keys MIDI 1 28:0"));
-    // JACK names carry no numbers of their own: they stay whole.
-    for (const char* jack : {"kvdump:input", "a2j:Midi Through [14] (capture): Midi Through Port-0",
-                             "system:midi_capture_1", "synth 2:in 1:2"})
-        EXPECT_EQ(CRtMidiSystems::StableName(RtMidi::UNIX_JACK, jack), jack);
-}
+// How the systems' names are read: the stable name (ALSA's without the
+// sequencer numbers RtMidi appends; nullptr: the name as it is) and whether
+// the port only passes on what it is sent.
+struct NameCase { RtMidi::Api api; const char *name, *stable; bool loopback; };
+constexpr RtMidi::Api kAlsa = RtMidi::LINUX_ALSA, kJack = RtMidi::UNIX_JACK;
+const NameCase kNames[] = {
+    {kAlsa, "Midi Through:Midi Through Port-3 14:3", "Midi Through:Midi Through Port-3", true},
+    {kAlsa, "System:Announce 0:1", "System:Announce", true},
+    {kAlsa, "Synth 1:2:Out 3:4 128:10", "Synth 1:2:Out 3:4", false}, // only the last pair goes
+    {kAlsa, "Keys:Port 1:", nullptr, false},
+    {kAlsa, "Keys:Port a1:3", nullptr, false},
+    // Loop-back is the client's name, not one that begins so.
+    {kAlsa, "Midi Through Keys:Port 1 20:0", "Midi Through Keys:Port 1", false},
+    // JACK names stay whole; the bridges show the ALSA client inside them.
+    {kJack, "synth 2:in 1:2", nullptr, false},
+    {kJack, "a2j:Midi Through [14] (capture): Midi Through Port-0", nullptr, true},
+    {kJack, "a2j:Midi Through (playback): Midi Through Port-0", nullptr, true}, // a2jmidid -u
+    {kJack, "Midi-Bridge:Midi Through:(capture_0) Midi Through Port-0", nullptr, true},
+    {kJack, "a2j:Midi Through Keys [20] (capture): Port 1", nullptr, false},
+    {kJack, "keys:Midi Through [14] (capture): Midi Through Port-0", nullptr, false},
+    {kJack, "Midi Through:Midi Through Port-0", nullptr, false},
+};
 
-TEST(RtMidiBackendTest, LoopbackPortsAreTheThroughAndSystemClients)
+TEST(RtMidiBackendTest, NamesAreStableAndLoopbackAsEachSystemGivesThem)
 {
-    const auto alsa = [](const char* name) {
-        return CRtMidiSystems::IsLoopback(RtMidi::LINUX_ALSA, name);
-    };
-    const auto jack = [](const char* name) {
-        return CRtMidiSystems::IsLoopback(RtMidi::UNIX_JACK, name);
-    };
-    EXPECT_TRUE(alsa("Midi Through:Midi Through Port-0 14:0"));
-    EXPECT_TRUE(alsa("Midi Through:Midi Through Port-3 14:3"));
-    EXPECT_TRUE(alsa("System:Announce 0:1"));
-    EXPECT_FALSE(alsa("Midi Through Keys:Port 1 20:0")); // a client whose name merely begins so
-    EXPECT_FALSE(alsa("Keys:Midi Through 20:0"));
-    EXPECT_FALSE(alsa("FLUID Synth (1234):Synth input port (1234:0) 128:0"));
-    EXPECT_FALSE(alsa("Midi Through"));
-
-    // Bridges show the ALSA client inside the JACK port's name.
-    EXPECT_TRUE(jack("a2j:Midi Through [14] (capture): Midi Through Port-0"));
-    EXPECT_TRUE(jack("a2j:Midi Through [14] (playback): Midi Through Port-0"));
-    EXPECT_TRUE(jack("a2j:Midi Through (capture): Midi Through Port-0")); // a2jmidid -u
-    EXPECT_TRUE(jack("Midi-Bridge:Midi Through:(capture_0) Midi Through Port-0"));
-    EXPECT_FALSE(jack("a2j:Launchkey Mini [20] (capture): Launchkey Mini MIDI 1"));
-    EXPECT_FALSE(jack("a2j:Midi Through Keys [20] (capture): Port 1"));
-    // JACK's own clients are never ALSA's loop-back, whatever they are called.
-    EXPECT_FALSE(jack("Midi Through:Midi Through Port-0"));
-    EXPECT_FALSE(jack("kvdump:input"));
-    EXPECT_FALSE(jack("system:midi_capture_1"));
-    EXPECT_FALSE(jack("a2j"));
+    for (const NameCase& c : kNames) {
+        EXPECT_EQ(CRtMidiSystems::StableName(c.api, c.name), c.stable ? c.stable : c.name)
+            << c.name;
+        EXPECT_EQ(CRtMidiSystems::IsLoopback(c.api, c.name), c.loopback) << c.name;
+    }
 }
 
 TEST(RtMidiBackendTest, OnlyTheSystemsAnnouncementsOfClientsAndPortsChangeTheLists)
 {
-    for (int type : {SND_SEQ_EVENT_CLIENT_START, SND_SEQ_EVENT_CLIENT_EXIT,
-                     SND_SEQ_EVENT_CLIENT_CHANGE, SND_SEQ_EVENT_PORT_START, SND_SEQ_EVENT_PORT_EXIT,
-                     SND_SEQ_EVENT_PORT_CHANGE}) {
-        EXPECT_TRUE(CAlsaAnnounceWatch::ChangesPortList(type, SND_SEQ_CLIENT_SYSTEM)) << type;
-        // The same event sent to our port by any other client is no announcement.
-        EXPECT_FALSE(CAlsaAnnounceWatch::ChangesPortList(type, 14)) << type;
+    // Client and port start, exit and change; not connections, not music, and
+    // nothing sent to our port by another client.
+    for (int type = 0; type < 256; ++type) {
+        const bool news = type >= SND_SEQ_EVENT_CLIENT_START && type <= SND_SEQ_EVENT_PORT_CHANGE;
+        EXPECT_EQ(CAlsaAnnounceWatch::ChangesPortList(type, SND_SEQ_CLIENT_SYSTEM), news) << type;
         EXPECT_FALSE(CAlsaAnnounceWatch::ChangesPortList(type, 130)) << type;
     }
-    // Connections come and go without changing what is listed; music is not news.
-    for (int type : {SND_SEQ_EVENT_PORT_SUBSCRIBED, SND_SEQ_EVENT_PORT_UNSUBSCRIBED,
-                     SND_SEQ_EVENT_NOTEON, SND_SEQ_EVENT_CONTROLLER, SND_SEQ_EVENT_SYSEX,
-                     SND_SEQ_EVENT_SYSTEM, SND_SEQ_EVENT_RESULT, SND_SEQ_EVENT_NONE})
-        EXPECT_FALSE(CAlsaAnnounceWatch::ChangesPortList(type, SND_SEQ_CLIENT_SYSTEM)) << type;
-}
-
-TEST(RtMidiBackendTest, AnnouncementsAreHeardExactlyWhereThereIsASequencer)
-{
+    // Heard where there is a sequencer, and over at once either way.
     std::atomic<int> calls{0};
     {
         CAlsaAnnounceWatch watch(CRtMidiSystems::kClientName, [&] { ++calls; }, [&] { ++calls; });
         EXPECT_EQ(watch.Running(), CRtMidiBackend::AlsaSequencerPresent());
-    } // and it ends at once either way
+    }
     EXPECT_TRUE(CRtMidiBackend::AlsaSequencerPresent() || calls == 0);
 }
 
-TEST(RtMidiBackendTest, ListenersWithNoServerCostLittleAndEndPromptly)
+// The lost-peer watch looks at once, then only when poked unless given a
+// period, and tells of a lost peer once.
+TEST(RtMidiBackendTest, PortWatchLooksWhenPokedOrEveryPeriod)
+{
+    CMidiPortWatch watch(CMidiPortWatch::kOnlyWhenPoked);
+    std::atomic<int> checks{0}, lost{0};
+    std::atomic<bool> alive{true};
+    const auto check = [&] {
+        ++checks;
+        return alive.load();
+    };
+    const int id = watch.Add(check, [&] { ++lost; });
+    ASSERT_TRUE(kvtest::WaitFor([&] { return checks >= 1; })); // gone while it opened?
+    QThread::msleep(700); // longer than the half second it used to wait
+    EXPECT_EQ(checks, 1);
+    watch.Poke();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return checks >= 2; }));
+    watch.SetPeriod(std::chrono::milliseconds(20)); // nothing will poke it any more
+    ASSERT_TRUE(kvtest::WaitFor([&] { return checks >= 7; }));
+    alive = false;
+    QThread::msleep(200);
+    EXPECT_EQ(lost, 1);
+    watch.Remove(id);
+}
+
+TEST(RtMidiBackendTest, ListenersWithNoServerHearNothingAndEndPromptly)
 {
     setenv("JACK_DEFAULT_SERVER", "kelvora-nobody-here", 1);
-    auto synth = std::make_shared<CBuiltinSynth>();
     std::atomic<int> calls{0};
     QElapsedTimer timer;
     {
-        CRtMidiBackend backend(CRtMidiBackend::Jack, synth);
-        const int first = backend.AddPortsListener([&] { ++calls; });
-        const int second = backend.AddPortsListener([&] { ++calls; });
-        EXPECT_NE(first, second);
-        backend.RemovePortsListener(first);
-        backend.RemovePortsListener(first); // twice, or an id never given: nothing happens
-        backend.RemovePortsListener(12345);
-        // The notifier tries for a server meanwhile; with none, nothing is told.
-        QThread::msleep(300);
-        EXPECT_EQ(backend.InputCount(), 0u);
+        CRtMidiBackend backend(CRtMidiBackend::Jack, std::make_shared<CBuiltinSynth>());
+        backend.RemovePortsListener(backend.AddPortsListener([&] { ++calls; }));
+        backend.AddPortsListener([&] { ++calls; });
+        QThread::msleep(300); // the notifier tries for a server meanwhile
         timer.start();
-    } // with `second` still listening: the backend's end removes it
-    EXPECT_LT(timer.elapsed(), 500); // not a wait for the next try
+    } // with one still listening: not a wait for the next try
+    EXPECT_LT(timer.elapsed(), 500);
     EXPECT_EQ(calls, 0);
 }
 

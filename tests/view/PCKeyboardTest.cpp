@@ -1,7 +1,7 @@
 // The PC keyboard as an instrument: the key table in both voices, keys that
 // play nothing, auto-repeat, the shared last slot, the digit row by its place
-// on French, German, Swedish and Czech layouts, and every held note ending
-// even when its key-up can no longer come.
+// on French and German layouts, and every held note ending even when its
+// key-up can no longer come.
 #include "ViewFixture.h"
 
 #include "res/ResourceIds.h"
@@ -67,40 +67,28 @@ protected:
 };
 
 // A key as Qt's xcb platform delivers it: the X keycode (the key's place) as
-// the scan code, the key and text of the layout, X's modifier state.
+// the scan code, the layout's character, Qt's key for it (the capital's code)
+// and X's modifier state beside Qt's.
 struct XKey {
-    quint32 scanCode;
-    int key;
+    quint32 code;
     QString text;
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-    quint32 nativeModifiers = 0;
 };
-constexpr quint32 kXShift = 0x01, kXAltGr = 0x80;
-const Qt::KeyboardModifiers kShift = Qt::ShiftModifier;
-
-XKey Shifted(quint32 scanCode, int key, const QString& text)
-{
-    return {scanCode, key, text, kShift, kXShift};
-}
-XKey AltGr(quint32 scanCode, int key, const QString& text)
-{
-    return {scanCode, key, text, Qt::GroupSwitchModifier, kXAltGr};
-}
+constexpr Qt::KeyboardModifier kShift = Qt::ShiftModifier, kAltGr = Qt::GroupSwitchModifier,
+                               kCtrl = Qt::ControlModifier;
 
 class PCKeyboardXTest : public PCKeyboardTest {
 protected:
-    void SendX(QEvent::Type type, const XKey& k, bool autoRepeat = false)
+    void SendX(QEvent::Type type, const XKey& k)
     {
-        QKeyEvent e(type, k.key, k.modifiers, k.scanCode, 0, k.nativeModifiers, k.text, autoRepeat);
-        // X gives every event a time of its own, except a repeat pair.
-        if (!autoRepeat || type == QEvent::KeyRelease)
-            m_nTime += 20;
-        e.setTimestamp(m_nTime);
-        QWidget* target = QApplication::focusWidget();
-        QApplication::sendEvent(target ? target : QApplication::activeWindow(), &e);
+        const quint32 xState = (k.modifiers.testFlag(kShift) ? 0x01 : 0) |
+                               (k.modifiers.testFlag(kCtrl) ? 0x04 : 0) |
+                               (k.modifiers.testFlag(kAltGr) ? 0x80 : 0); // Mod5
+        QKeyEvent e(type, k.text.at(0).toUpper().unicode(), k.modifiers, k.code, 0, xState, k.text);
+        // X gives every event a time of its own.
+        e.setTimestamp(m_nTime += 20);
+        QApplication::sendEvent(QApplication::focusWidget(), &e);
     }
-    void PressX(const XKey& k, bool autoRepeat = false) { SendX(QEvent::KeyPress, k, autoRepeat); }
-    void ReleaseX(const XKey& k, bool autoRepeat = false) { SendX(QEvent::KeyRelease, k, autoRepeat); }
 
     quint64 m_nTime = 1000;
 };
@@ -297,91 +285,43 @@ TEST_F(PCKeyboardTest, QuittingEndsHeldNotesBeforeThePortCloses)
     EXPECT_FALSE(AnyHeld());
 }
 
-TEST_F(PCKeyboardXTest, TheDigitRowPlaysByPlaceOnEveryLayoutAndItsOtherCharactersAreText)
+TEST_F(PCKeyboardXTest, TheDigitRowPlaysByPlaceOnEveryLayoutAndEndsWithItsKey)
 {
     Command(ID_VIEW_MIDI_INPUT);
     ASSERT_EQ(QApplication::focusWidget(), m_pView->m_pLogEdit);
     m_pView->m_pLogEdit->clear();
-    // Each key: the slot it plays, or -1 when it is left to the edit (which
-    // types its character, but for Ctrl's).
-    const QString eacute(QChar(0xE9)), egrave(QChar(0xE8)), ccedil(QChar(0xE7)),
-        agrave(QChar(0xE0)), section(QChar(0xA7));
-    const std::vector<std::pair<XKey, int>> keys = {
-        // French AZERTY: no digit without Shift.
-        {{10, Qt::Key_Ampersand, "&"}, 0},       {{11, Qt::Key_Eacute, eacute}, 2},
-        {{12, Qt::Key_QuoteDbl, "\""}, 4},      {{13, Qt::Key_Apostrophe, "'"}, -1},
-        {{14, Qt::Key_ParenLeft, "("}, 7},       {{15, Qt::Key_Minus, "-"}, 9},
-        {{16, Qt::Key_Egrave, egrave}, -1},      {{17, Qt::Key_Underscore, "_"}, 12},
-        {{18, Qt::Key_Ccedilla, ccedil}, 14},    {{19, Qt::Key_Agrave, agrave}, 16},
-        // ... and its digits with Shift are the same keys.
-        {Shifted(10, Qt::Key_1, "1"), 0},        {Shifted(11, Qt::Key_2, "2"), 2},
-        {Shifted(13, Qt::Key_4, "4"), -1},       {Shifted(19, Qt::Key_0, "0"), 16},
-        // AltGr types what French needs to type: "@" is text, "[" the last slot as ever.
-        {AltGr(19, Qt::Key_At, "@"), -1},        {AltGr(14, Qt::Key_BracketLeft, "["), 18},
-        // German QWERTZ: digits plain; Shift's characters are text.
-        {{11, Qt::Key_2, "2"}, 2},               {{18, Qt::Key_9, "9"}, 14},
-        {Shifted(11, Qt::Key_QuoteDbl, "\""), -1}, {Shifted(12, Qt::Key_section, section), -1},
-        {AltGr(17, Qt::Key_BracketLeft, "["), 18},
-        // Swedish: the same, AltGr+2 is "@".
-        {{10, Qt::Key_1, "1"}, 0},               {{19, Qt::Key_0, "0"}, 16},
-        {Shifted(12, Qt::Key_NumberSign, "#"), -1}, {AltGr(11, Qt::Key_At, "@"), -1},
-        // Czech: letters where the digits were.
-        {{12, 0x160, QString(QChar(0x161))}, 4}, // š, Qt's key being its capital
-        // Never with Ctrl or Alt, never from the keypad.
-        {{11, Qt::Key_Eacute, "", Qt::ControlModifier, 0x04}, -1},
-        {{11, Qt::Key_Eacute, eacute, Qt::AltModifier, 0x08}, -1},
-        {{87, Qt::Key_1, "1", Qt::KeypadModifier, 0x10}, -1},
+    struct Stroke {
+        XKey down;
+        int slot; // -1: left to the edit, which types it (but for Ctrl's)
+        std::optional<XKey> up = std::nullopt; // when it comes up as another character
+    };
+    const std::vector<Stroke> strokes = {
+        // French AZERTY: no digit without Shift; the places of 4 and 7 are text.
+        {{10, "&"}, 0}, {{11, "\u00e9"}, 2}, {{12, "\""}, 4}, {{13, "'"}, -1}, {{14, "("}, 7},
+        {{15, "-"}, 9}, {{16, "\u00e8"}, -1}, {{17, "_"}, 12}, {{18, "\u00e7"}, 14},
+        {{19, "\u00e0"}, 16},
+        // ... its digits, typed with Shift, are the same keys.
+        {{10, "1", kShift}, 0}, {{13, "4", kShift}, -1}, {{19, "0", kShift}, 16},
+        // AltGr's characters decide: "@" is text, "[" the last slot as ever.
+        {{19, "@", kAltGr}, -1}, {{14, "[", kAltGr}, 18},
+        // German QWERTZ: Shift's characters of the row are text. Never with Ctrl.
+        {{11, "\"", kShift}, -1}, {{11, "\u00e9", kCtrl}, -1},
+        // Shift or Ctrl pressed or let go meanwhile: the key that went down comes up.
+        {{11, "\u00e9"}, 2, XKey{11, "2", kShift}}, {{11, "2", kShift}, 2, XKey{11, "\u00e9"}},
+        {{11, "2"}, 2, XKey{11, "\"", kShift}}, {{14, "("}, 7, XKey{14, "(", kCtrl}},
     };
     QString typed;
     Msgs expected;
-    for (const auto& [k, slot] : keys) {
-        PressX(k);
-        ReleaseX(k);
-        if (slot < 0) {
-            if (!(k.modifiers & Qt::ControlModifier))
-                typed += k.text;
-        } else {
-            expected.push_back(On(CPCKeyboard::kFirstNote + slot));
-            expected.push_back(Off(CPCKeyboard::kFirstNote + slot));
-        }
-        EXPECT_TRUE(SentBecomes(expected)) << k.scanCode << " " << k.text.toStdString();
+    for (const auto& [down, slot, up] : strokes) {
+        SendX(QEvent::KeyPress, down);
+        SendX(QEvent::KeyRelease, up.value_or(down));
+        const int note = CPCKeyboard::kFirstNote + slot;
+        if (slot >= 0)
+            expected.insert(expected.end(), {On(note), Off(note)});
+        else if (!down.modifiers.testFlag(kCtrl))
+            typed += down.text;
+        EXPECT_TRUE(SentBecomes(expected)) << down.code << " " << down.text.toStdString();
     }
     EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), typed);
-    EXPECT_FALSE(AnyHeld());
-}
-
-TEST_F(PCKeyboardXTest, ANoteStartedByPlaceEndsWithItsKeyWhateverTheKeyTypesByThen)
-{
-    const XKey eacute{11, Qt::Key_Eacute, QString(QChar(0xE9))};
-    const XKey two = Shifted(11, Qt::Key_2, "2");
-    const XKey paren{14, Qt::Key_ParenLeft, "("};
-    // French: down plain, Shift goes down meanwhile, up as "2"; and the other way.
-    PressX(eacute);
-    ReleaseX(two);
-    EXPECT_TRUE(SentBecomes({On(56), Off(56)}));
-    PressX(two);
-    ReleaseX(eacute);
-    EXPECT_TRUE(SentBecomes({On(56), Off(56), On(56), Off(56)}));
-    m_pMidi->ClearSent();
-
-    // Two keys at once, up in the other order; auto-repeat adds nothing.
-    PressX(eacute);
-    PressX(paren);
-    for (int i = 0; i < 3; ++i) {
-        ReleaseX(paren, true);
-        PressX(paren, true);
-    }
-    ReleaseX(eacute);
-    EXPECT_TRUE(SentBecomes({On(56), On(61), Off(56)}));
-    // Ctrl is down by the time the key comes up: still its key.
-    ReleaseX({14, Qt::Key_ParenLeft, "", Qt::ControlModifier, 0x04});
-    EXPECT_TRUE(SentBecomes({On(56), On(61), Off(56), Off(61)}));
-    m_pMidi->ClearSent();
-
-    // German: "2" down, up as Shift's '"'; the voice changed meanwhile.
-    PressX({11, Qt::Key_2, "2"});
-    Command(ID_PCKEY_MALE);
-    ReleaseX(Shifted(11, Qt::Key_QuoteDbl, "\""));
-    EXPECT_TRUE(SentBecomes({On(56), Off(56)}));
     EXPECT_FALSE(AnyHeld());
 }
