@@ -351,6 +351,7 @@ void CMainFrame::UpdateCommandUI()
     }
     IMidiBackend& midi = MidiSystem::Backend();
     m_pSelectMenu->setEnabled(midi.InputCount() > 0 || midi.OutputCount() > 0);
+    m_pView->ReportLostMessages();
     m_pMetronomePane->setText(m_pView->MetronomePaneText());
     m_pDevicePane->setText(m_pView->DevicePaneText());
     const QString message = m_pView->StatusMessage();

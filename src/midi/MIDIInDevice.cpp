@@ -20,6 +20,7 @@ struct CMIDIInDevice::Impl {
     QPointer<QObject> notify; // where a port reopened by itself reports
     bool waiting = false;
     CPortReconnect reconnect;
+    uint64_t lostByClosedPorts = 0;
 };
 
 CMIDIInDevice::CMIDIInDevice() : m_pImpl(std::make_unique<Impl>(this)) {}
@@ -141,6 +142,7 @@ MMRESULT CMIDIInDevice::Close()
         return MMSYSERR_NOERROR;
     m_pImpl->port->Stop();
     m_pImpl->port->Reset();
+    m_pImpl->lostByClosedPorts += m_pImpl->port->LostMessages();
     // Destroying the port closes it; after that no message is delivered, and
     // the ones already posted still reach the notify object in order.
     m_pImpl->port.reset();
@@ -164,6 +166,11 @@ bool CMIDIInDevice::IsOpen() const
 bool CMIDIInDevice::IsWaitingForPort() const
 {
     return m_pImpl->waiting;
+}
+
+uint64_t CMIDIInDevice::LostMessages() const
+{
+    return m_pImpl->lostByClosedPorts + (m_pImpl->port ? m_pImpl->port->LostMessages() : 0);
 }
 
 void CMIDIInDevice::WaitForPort(QObject* pNotify)

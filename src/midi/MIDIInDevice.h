@@ -38,6 +38,10 @@ public:
     bool IsOpen() const;
     // Chosen and wanted open, but its port is not there (yet).
     bool IsWaitingForPort() const;
+    // Messages that arrived but were lost before they reached the program
+    // (a flood beyond what the port's buffer holds), over every port this
+    // device has had open.
+    uint64_t LostMessages() const;
 
 private:
     MMRESULT OpenPort(QObject* pNotify, uint32_t id);

@@ -28,6 +28,7 @@ struct CMIDIOutDevice::Impl {
     QPointer<QObject> notify; // where a port reopened by itself reports
     bool waiting = false;     // under openMutex
     CPortReconnect reconnect; // UI thread, under openMutex
+    uint64_t lostByClosedPorts = 0; // under sendMutex
 };
 
 CMIDIOutDevice::CMIDIOutDevice() : m_pImpl(std::make_unique<Impl>(this)) {}
@@ -162,6 +163,10 @@ MMRESULT CMIDIOutDevice::CloseLocked()
     if (!port)
         return MMSYSERR_NOERROR;
     port->Reset();
+    {
+        std::lock_guard sendLock(m_pImpl->sendMutex);
+        m_pImpl->lostByClosedPorts += port->LostMessages();
+    }
     port.reset();
     if (m_pImpl->target) {
         m_pImpl->target->Detach();
@@ -188,6 +193,12 @@ bool CMIDIOutDevice::GetHandle() const
 {
     std::lock_guard lock(m_pImpl->sendMutex);
     return m_pImpl->port != nullptr;
+}
+
+uint64_t CMIDIOutDevice::LostMessages() const
+{
+    std::lock_guard lock(m_pImpl->sendMutex);
+    return m_pImpl->lostByClosedPorts + (m_pImpl->port ? m_pImpl->port->LostMessages() : 0);
 }
 
 bool CMIDIOutDevice::IsWaitingForPort() const

@@ -38,6 +38,9 @@ public:
     bool GetHandle() const; // true while a port is open; any thread, cheap
     // Chosen and wanted open, but its port is not there (yet).
     bool IsWaitingForPort() const;
+    // Messages sent but lost before they left (more than the port's buffer
+    // holds), over every port this device has had open.
+    uint64_t LostMessages() const;
 
 private:
     MMRESULT OpenPortLocked(QObject* pNotify, uint32_t id);

@@ -39,6 +39,7 @@ struct LoopbackPort {
     QString problem;
     unsigned opens = 0;
     unsigned resets = 0;
+    uint64_t lost = 0; // what its open ports report as lost
     uint32_t index = MIDI_NO_DEVICE; // in its list now; MIDI_NO_DEVICE once removed
     std::vector<uint32_t> sent;
     std::shared_ptr<InputSlot> openInput; // like a hardware port, one client at a time
@@ -254,6 +255,12 @@ public:
         return MMSYSERR_NOERROR;
     }
 
+    uint64_t LostMessages() const override
+    {
+        std::lock_guard lock(m_pState->mutex);
+        return m_pPort->lost;
+    }
+
 private:
     MMRESULT SetStarted(bool started)
     {
@@ -318,6 +325,12 @@ public:
         }
         m_pSlot->notes.Silence([this](uint32_t msg) { m_pState->Record(*m_pPort, msg); });
         return MMSYSERR_NOERROR;
+    }
+
+    uint64_t LostMessages() const override
+    {
+        std::lock_guard lock(m_pState->mutex);
+        return m_pPort->lost;
     }
 
 private:
@@ -512,6 +525,16 @@ void CLoopbackMidiBackend::SetOutputOpenResult(uint32_t id, MMRESULT result)
 void CLoopbackMidiBackend::SetOutputProblem(uint32_t id, const QString& problem)
 {
     EditOutput(*m_pState, id, [&](LoopbackPort& p) { p.problem = problem; });
+}
+
+void CLoopbackMidiBackend::SetInputLost(unsigned index, uint64_t lost)
+{
+    EditInput(*m_pState, index, [&](LoopbackPort& p) { p.lost = lost; });
+}
+
+void CLoopbackMidiBackend::SetOutputLost(uint32_t id, uint64_t lost)
+{
+    EditOutput(*m_pState, id, [&](LoopbackPort& p) { p.lost = lost; });
 }
 
 // ---- input

@@ -60,6 +60,9 @@ public:
     void SetOutputOpenResult(uint32_t id, MMRESULT result);
     // What OutputProblem reports for the output (empty: none).
     void SetOutputProblem(uint32_t id, const QString& problem);
+    // What the port's open ports report as LostMessages() from now on.
+    void SetInputLost(unsigned index, uint64_t lost);
+    void SetOutputLost(uint32_t id, uint64_t lost);
 
     // ---- input
     // Delivers one message through the open, started input's handler on the

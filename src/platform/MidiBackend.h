@@ -50,6 +50,9 @@ public:
     virtual MMRESULT Start() = 0;
     virtual MMRESULT Stop() = 0;
     virtual MMRESULT Reset() = 0;
+    // Messages that arrived but were dropped before reaching the handler,
+    // because more came than the port's buffer holds. Any thread.
+    virtual uint64_t LostMessages() const { return 0; }
 };
 
 class IMidiOutPort {
@@ -61,6 +64,9 @@ public:
     virtual MMRESULT ShortMsg(uint32_t packedMsg) = 0;
     // Silences everything sounding on the port (note-offs for what was sent).
     virtual MMRESULT Reset() = 0;
+    // Messages accepted by ShortMsg but dropped before they left, or refused
+    // because the port's buffer was full. Any thread.
+    virtual uint64_t LostMessages() const { return 0; }
 };
 
 class IMidiBackend {

@@ -1,6 +1,8 @@
 #include "platform/RtMidiBackend.h"
 
 #include "platform/BuiltinSynth.h"
+#include "platform/JackMidiInPort.h"
+#include "platform/JackMidiOutPort.h"
 #include "platform/RtMidiInPort.h"
 #include "platform/RtMidiOutPort.h"
 #include "platform/RtMidiSystems.h"
@@ -92,6 +94,11 @@ MMRESULT CRtMidiBackend::OpenInput(uint32_t id, MidiInputHandler onData,
     const auto peers = m_pSystems->Sources();
     if (id >= peers.size())
         return MMSYSERR_BADDEVICEID;
+    // JACK ports are our own: RtMidi's call the handler on the real-time thread
+    // and drop what its buffers cannot take without a word.
+    if (peers[id].api == RtMidi::UNIX_JACK)
+        return CJackMidiInPort::Open(m_pSystems, peers[id], id, generation, std::move(onData),
+                                     std::move(onLost), port);
     return CRtMidiInPort::Open(m_pSystems, peers[id], id, generation, std::move(onData),
                                std::move(onLost), port);
 }
@@ -106,6 +113,8 @@ MMRESULT CRtMidiBackend::OpenOutput(uint32_t id, MidiPortLostHandler onLost,
     const auto peers = m_pSystems->Sinks();
     if (id >= peers.size())
         return MMSYSERR_BADDEVICEID;
+    if (peers[id].api == RtMidi::UNIX_JACK)
+        return CJackMidiOutPort::Open(m_pSystems, peers[id], id, generation, std::move(onLost), port);
     return CRtMidiOutPort::Open(m_pSystems, peers[id], id, generation, std::move(onLost), port);
 }
 

@@ -346,8 +346,17 @@ void CTessaroView::SetLogText(const QString& logText)
 
 void CTessaroView::AppendDumpLine(uint32_t packedMsg)
 {
-    const QString line = DumpLine::Build(packedMsg, m_nDumpAttributes, m_StartTime,
-                                         m_dwStartTicks, GetTickCountMs());
+    AppendLine(DumpLine::Build(packedMsg, m_nDumpAttributes, m_StartTime, m_dwStartTicks,
+                               GetTickCountMs()));
+}
+
+void CTessaroView::AppendLogNote(const QString& text)
+{
+    AppendLine(text + DumpLine::kLineEnd);
+}
+
+void CTessaroView::AppendLine(const QString& line)
+{
     if (m_nViewMode != 2) {
         CLogBuffer::AppendHidden(m_pDoc->m_strLog, line);
         return;
@@ -646,7 +655,24 @@ QString CTessaroView::StatusMessage() const
     if (m_InDevice.IsWaitingForPort())
         parts << QStringLiteral("MIDI input \"%1\" is disconnected; it reconnects when it returns.")
                      .arg(m_InDevice.m_strDeviceName);
+    const uint64_t lost = m_nReportedInputLoss + m_nReportedOutputLoss;
+    if (lost > 0)
+        parts << QStringLiteral("%1 MIDI messages lost (see the log).").arg(lost);
     return parts.join(QStringLiteral("  "));
+}
+
+void CTessaroView::ReportLostMessages()
+{
+    const auto report = [this](uint64_t lost, uint64_t& reported, const char* where) {
+        if (lost <= reported)
+            return;
+        AppendLogNote(QStringLiteral("*** %1 MIDI messages lost %2: more came than could be handled ***")
+                          .arg(lost - reported)
+                          .arg(QLatin1String(where)));
+        reported = lost;
+    };
+    report(m_InDevice.LostMessages(), m_nReportedInputLoss, "at the input");
+    report(m_OutDevice.LostMessages(), m_nReportedOutputLoss, "at the output");
 }
 
 QString CTessaroView::MetronomePaneText() const

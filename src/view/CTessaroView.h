@@ -63,6 +63,10 @@ public:
     // What the message pane says beside "Ready": a port that is gone and
     // awaited, a synthesizer that cannot sound and why. Empty when all is well.
     QString StatusMessage() const;
+    // Looks whether the ports lost messages since the last look (a flood
+    // beyond what their buffers hold); if so, says so in the log. Called with
+    // every update of the command states.
+    void ReportLostMessages();
 
     // Display modes
     void OnViewKeyboard();
@@ -75,6 +79,8 @@ public:
 
     // The log
     void AppendDumpLine(uint32_t packedMsg);
+    // A line of the program's own among the messages (CR LF added).
+    void AppendLogNote(const QString& text);
     // Lines logged while the log shows reach the edit in one insertion per turn
     // of the event loop; this puts any that wait there now.
     void FlushLog();
@@ -182,6 +188,7 @@ private:
     void CreateControls();
     void SendStartupDefaults();
     void SetLogTextInEdit(const QString& logText);
+    void AppendLine(const QString& line);
     bool LogEditHasFocus() const;
     void OnEditCommand(unsigned id);
 
@@ -194,6 +201,8 @@ private:
     CThruPath m_Thru{*this, m_OutDevice};
     std::unique_ptr<CLogBuffer> m_pLogBuffer; // on the log edit's document
     bool m_bFlushQueued = false;
+    uint64_t m_nReportedInputLoss = 0;
+    uint64_t m_nReportedOutputLoss = 0;
     // Declared after m_OutDevice, which the metronome sends to: gone before it.
     std::unique_ptr<CMetronome> m_pMetronome;
     CPCKeyboard* m_pPCKeyboard = nullptr;

@@ -8,6 +8,7 @@
 #include "res/ResourceIds.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 namespace {
@@ -151,6 +152,27 @@ TEST_F(ViewPortsTest, ASynthesizerThatCannotSoundSaysWhyAndComesBack)
     ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.GetHandle(); }, 5000));
     kvtest::Drain();
     EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), kChannelSetUp);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ViewPortsTest, LostMessagesAreSaidInTheLogAndTheStatusBar)
+{
+    StartOnSecondPorts();
+    Command(ID_VIEW_MIDI_INPUT);
+    m_pMidi->SetInputLost(1, 26);
+    m_pFrame->UpdateCommandUI();
+    m_pMidi->SetOutputLost(1, 4);
+    m_pFrame->UpdateCommandUI();
+    m_pFrame->UpdateCommandUI(); // nothing new: said once
+    m_pView->FlushLog();
+    const QString log = m_pView->m_pLogEdit->toPlainText();
+    EXPECT_EQ(log.count("MIDI messages lost"), 2) << qPrintable(log);
+    EXPECT_TRUE(log.contains("26 MIDI messages lost at the input"));
+    EXPECT_TRUE(log.contains("4 MIDI messages lost at the output"));
+    EXPECT_TRUE(m_pFrame->PaneText(0).contains("30 MIDI messages lost")) << qPrintable(m_pFrame->PaneText(0));
 }
 
 } // namespace
