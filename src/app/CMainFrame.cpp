@@ -356,6 +356,8 @@ void CMainFrame::UpdateCommandUI()
     m_pDevicePane->setText(m_pView->DevicePaneText());
     const QString message = m_pView->StatusMessage();
     m_pIdlePane->setText(message.isEmpty() ? StringTable::GetString(AFX_IDS_IDLEMESSAGE) : message);
+    // A narrow window cuts the message short: the whole of it on hovering.
+    m_pIdlePane->setToolTip(message);
 }
 
 QString CMainFrame::PaneText(unsigned paneId) const

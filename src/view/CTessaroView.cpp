@@ -644,7 +644,7 @@ QString CTessaroView::StatusMessage() const
     if (m_OutDevice.IsWaitingForPort()) {
         if (m_OutDevice.m_nDeviceID == MIDI_MAPPER) {
             const QString problem = MidiSystem::Backend().OutputProblem(MIDI_MAPPER);
-            parts << QStringLiteral("No sound from the built-in synthesizer: %1")
+            parts << QStringLiteral("No sound from the synthesizer: %1")
                          .arg(problem.isEmpty() ? QStringLiteral("it could not start")
                                                 : problem);
         } else {

@@ -145,7 +145,7 @@ TEST_F(ViewPortsTest, ASynthesizerThatCannotSoundSaysWhyAndComesBack)
     m_pView = m_pFrame->GetActiveView();
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(m_pFrame->PaneText(0),
-              "No sound from the built-in synthesizer: no audio output could be started");
+              "No sound from the synthesizer: no audio output could be started");
 
     m_pMidi->SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NOERROR);
     m_pMidi->SetOutputProblem(MIDI_MAPPER, "");
