@@ -5,7 +5,6 @@
 #include <jack/jack.h>
 
 #include <cstdlib>
-#include <thread>
 
 Q_LOGGING_CATEGORY(lcJack, "kelvora.jack", QtWarningMsg)
 
@@ -201,18 +200,6 @@ bool CJackClientMonitor::PortAlive(const std::string& name, uint64_t epoch)
     if (!AliveLocked() || epoch != m_nEpoch)
         return false;
     return jack_port_by_name(m_pClient, name.c_str()) != nullptr;
-}
-
-bool CJackClientMonitor::WaitForCycles(unsigned cycles, std::chrono::milliseconds timeout)
-{
-    const uint64_t target = m_nCycles.load() + cycles;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (m_nCycles.load() < target) {
-        if (m_bShutdown.load() || std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 int CJackClientMonitor::OnProcess(uint32_t, void* arg)

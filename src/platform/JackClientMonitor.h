@@ -78,11 +78,6 @@ public:
     // Whether the named port still exists on the server of that epoch.
     bool PortAlive(const std::string& name, uint64_t epoch);
 
-    // Waits until the server has run `cycles` more process cycles, or the
-    // timeout passes, or the server is gone. What a client wrote before the
-    // call has then been delivered: used before closing a port, since RtMidi
-    // may unregister it with the last messages still unsent.
-    bool WaitForCycles(unsigned cycles, std::chrono::milliseconds timeout);
     // Process cycles run so far (any thread). A port registered or gone shows
     // in the server's lists only from a cycle or two after it was told.
     uint64_t Cycles() const { return m_nCycles.load(); }

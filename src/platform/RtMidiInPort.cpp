@@ -28,12 +28,10 @@ CRtMidiInPort::~CRtMidiInPort()
         m_pSystems->Watch().Remove(m_nWatchId);
     m_bStarted.store(false);
     try {
-        m_pIn.reset(); // closes the port and joins RtMidi's input thread / JACK client
+        m_pIn.reset(); // closes the port and joins RtMidi's input thread
     } catch (...) {
         // RtMidi reports through our error callback; nothing may escape a destructor.
     }
-    if (m_nJackEpoch)
-        m_pSystems->Jack().ReleaseClient(m_nJackEpoch);
 }
 
 MMRESULT CRtMidiInPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
@@ -44,12 +42,6 @@ MMRESULT CRtMidiInPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtM
     std::unique_ptr<CRtMidiInPort> self(new CRtMidiInPort(systems, peer, deviceId, generation,
                                                           std::move(onData), std::move(onLost)));
     try {
-        if (peer.api == RtMidi::UNIX_JACK) {
-            // Only on the live server the device was listed on.
-            self->m_nJackEpoch = systems->Jack().AcquireClient();
-            if (self->m_nJackEpoch != peer.epoch)
-                return MMSYSERR_NODRIVER;
-        }
         self->m_pIn = std::make_unique<RtMidiIn>(peer.api, CRtMidiSystems::kClientName);
         self->m_pIn->setErrorCallback(&CRtMidiInPort::OnError, self.get());
         // Keep clock and active sensing (the program's filter decides about

@@ -1,7 +1,8 @@
 #pragma once
-// An open input of the RtMidi backend: our own port ("Kelvora:MIDI In")
-// connected to the device's port. Messages arrive on RtMidi's thread (the ALSA
-// input thread or the JACK process thread) and go to the handler as packed
+// An open input of the ALSA sequencer through RtMidi (JACK peers have ports
+// of their own, JackMidiInPort.h): our own port ("Kelvora:MIDI In") connected
+// to the device's port. Messages arrive on RtMidi's ALSA input thread and go
+// to the handler as packed
 // short messages; system exclusive and malformed events are dropped there.
 #include "platform/MidiBackend.h"
 #include "platform/RtMidiSystems.h"
@@ -41,6 +42,5 @@ private:
     std::atomic<bool> m_bOpened{false};
     std::atomic<int> m_nOpenError{-1}; // RtMidiError::Type reported while opening
     int m_nWatchId = 0;
-    uint64_t m_nJackEpoch = 0; // the JACK client counted with the monitor
     std::unique_ptr<RtMidiIn> m_pIn; // last: destroyed first, which ends its thread's callbacks
 };

@@ -25,21 +25,10 @@ CRtMidiOutPort::~CRtMidiOutPort()
     if (m_nWatchId)
         m_pSystems->Watch().Remove(m_nWatchId);
     std::lock_guard lock(m_mutex);
-    if (m_bSent && m_nJackEpoch != 0 && !m_bLost.load()) {
-        // RtMidi hands messages to the JACK thread through a buffer and, on
-        // closing, may unregister the port before the cycle that empties it
-        // has been delivered: the note-offs of the reset just before would be
-        // lost. Three cycles later the last write has been taken and passed on.
-        m_pSystems->Jack().WaitForCycles(3, std::chrono::milliseconds(250));
-    }
     try {
-        // With JACK, RtMidi waits here for the last messages to leave (one
-        // period), or up to a second when the server has gone.
         m_pOut.reset();
     } catch (...) {
     }
-    if (m_nJackEpoch)
-        m_pSystems->Jack().ReleaseClient(m_nJackEpoch);
 }
 
 MMRESULT CRtMidiOutPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
@@ -50,12 +39,6 @@ MMRESULT CRtMidiOutPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRt
     std::unique_ptr<CRtMidiOutPort> self(
         new CRtMidiOutPort(systems, peer, deviceId, generation, std::move(onLost)));
     try {
-        if (peer.api == RtMidi::UNIX_JACK) {
-            // Only on the live server the device was listed on.
-            self->m_nJackEpoch = systems->Jack().AcquireClient();
-            if (self->m_nJackEpoch != peer.epoch)
-                return MMSYSERR_NODRIVER;
-        }
         self->m_pOut = std::make_unique<RtMidiOut>(peer.api, CRtMidiSystems::kClientName);
         self->m_pOut->setErrorCallback(&CRtMidiOutPort::OnError, self.get());
         const unsigned count = self->m_pOut->getPortCount();
@@ -134,7 +117,6 @@ MMRESULT CRtMidiOutPort::SendLocked(const uint8_t* bytes, std::size_t size)
         m_pSystems->Watch().Poke(); // a failed send: is the device still there?
         return MMSYSERR_ERROR;
     }
-    m_bSent = true;
     return MMSYSERR_NOERROR;
 }
 

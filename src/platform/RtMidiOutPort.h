@@ -1,5 +1,6 @@
 #pragma once
-// An open output of the RtMidi backend: our own port ("Kelvora:MIDI Out")
+// An open output of the ALSA sequencer through RtMidi (JACK peers have ports
+// of their own, JackMidiOutPort.h): our own port ("Kelvora:MIDI Out")
 // connected to the device's port. Sends are serialised here (RtMidi objects are
 // not thread-safe) and remember what they left sounding, so Reset() can end it.
 #include "platform/MidiBackend.h"
@@ -36,10 +37,8 @@ private:
     mutable CRtMidiIndexCache m_index;
     const MidiPortLostHandler m_onLost;
     std::atomic<bool> m_bLost{false};
-    bool m_bSent = false; // anything written since opening (under m_mutex)
     std::atomic<int> m_nLastError{-1}; // RtMidiError::Type of the call in progress
     int m_nWatchId = 0;
-    uint64_t m_nJackEpoch = 0; // the JACK client counted with the monitor
     std::mutex m_mutex; // one sender at a time
     CSoundingNotes m_notes;
     std::unique_ptr<RtMidiOut> m_pOut;
