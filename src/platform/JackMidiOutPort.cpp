@@ -1,5 +1,6 @@
 #include "platform/JackMidiOutPort.h"
 
+#include "platform/JackBufferTurn.h"
 #include "platform/MidiWire.h"
 
 #include <jack/midiport.h>
@@ -15,20 +16,15 @@ constexpr auto kDeliveryLimit = std::chrono::milliseconds(500);
 
 } // namespace
 
-CJackMidiOutPort::CJackMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer,
-                                   uint32_t deviceId, uint64_t generation,
-                                   MidiPortLostHandler onLost)
-    : m_pSystems(std::move(systems)), m_peer(std::move(peer)), m_onLost(std::move(onLost))
+CJackMidiOutPort::CJackMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
+                                   uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost)
+    : m_link(std::move(systems), peer, deviceId, generation, std::move(onLost))
 {
-    m_index.generation = generation;
-    m_index.index = deviceId;
-    m_index.listed = std::chrono::steady_clock::now();
 }
 
 CJackMidiOutPort::~CJackMidiOutPort()
 {
-    if (m_nWatchId)
-        m_pSystems->Watch().Remove(m_nWatchId);
+    m_link.Unwatch();
     WaitUntilDelivered();
     m_client.Close();
 }
@@ -48,16 +44,9 @@ MMRESULT CJackMidiOutPort::Open(std::shared_ptr<CRtMidiSystems> systems, const C
                                                 false, &CJackMidiOutPort::OnProcess, self.get());
     if (result != MMSYSERR_NOERROR)
         return result;
-    CJackMidiOutPort* raw = self.get();
-    self->m_nWatchId = systems->Watch().Add([raw] { return raw->m_pSystems->PeerAlive(raw->m_peer); },
-                                            [raw] { raw->OnLost(); });
+    self->m_link.Watch();
     port = std::move(self);
     return MMSYSERR_NOERROR;
-}
-
-uint32_t CJackMidiOutPort::DeviceId() const
-{
-    return m_bLost.load() ? MIDI_NO_DEVICE : m_pSystems->CurrentIndex(m_peer, m_index);
 }
 
 MMRESULT CJackMidiOutPort::ShortMsg(uint32_t packed)
@@ -65,7 +54,7 @@ MMRESULT CJackMidiOutPort::ShortMsg(uint32_t packed)
     uint8_t bytes[3];
     if (MidiWire::Encode(packed, bytes) == 0)
         return MMSYSERR_INVALPARAM;
-    if (m_bLost.load(std::memory_order_relaxed))
+    if (m_link.IsLost())
         return MMSYSERR_NODRIVER;
     std::lock_guard lock(m_mutex);
     const MMRESULT result = PushLocked(packed);
@@ -77,7 +66,7 @@ MMRESULT CJackMidiOutPort::ShortMsg(uint32_t packed)
 MMRESULT CJackMidiOutPort::Reset()
 {
     std::lock_guard lock(m_mutex);
-    if (m_bLost.load()) {
+    if (m_link.IsLost()) {
         m_notes.Clear(); // nobody is listening any more
         return MMSYSERR_NODRIVER;
     }
@@ -96,7 +85,7 @@ MMRESULT CJackMidiOutPort::PushLocked(uint32_t packed)
     // A second's worth not taken: the server is stalled or gone. Counted, so
     // the loss shows, and the watch asks whether the peer is still there.
     m_nLost.store(m_nLost.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-    m_pSystems->Watch().Poke();
+    m_link.Systems().Watch().Poke();
     return MMSYSERR_ERROR;
 }
 
@@ -105,6 +94,7 @@ int CJackMidiOutPort::OnProcess(jack_nframes_t frames, void* arg)
     auto* self = static_cast<CJackMidiOutPort*>(arg);
     void* buffer = self->m_client.Buffer(frames);
     if (buffer) {
+        const CJackBufferTurn turn(buffer);
         jack_midi_clear_buffer(buffer);
         // All at the cycle's first frame: they are already late, and equal
         // times keep the order they were sent in.
@@ -126,7 +116,7 @@ int CJackMidiOutPort::OnProcess(jack_nframes_t frames, void* arg)
 void CJackMidiOutPort::WaitUntilDelivered()
 {
     const uint64_t epoch = m_client.Epoch();
-    if (epoch == 0 || m_bLost.load())
+    if (epoch == 0 || m_link.IsLost())
         return;
     // Unregistering the port drops what its buffer holds: wait until the ring
     // is empty, then two more cycle ends, so the cycle that wrote the last
@@ -134,20 +124,12 @@ void CJackMidiOutPort::WaitUntilDelivered()
     // behind on an asynchronous server).
     const auto deadline = std::chrono::steady_clock::now() + kDeliveryLimit;
     const auto waiting = [&] {
-        return std::chrono::steady_clock::now() < deadline && !m_bLost.load() &&
-               m_pSystems->Jack().EpochAlive(epoch);
+        return std::chrono::steady_clock::now() < deadline && !m_link.IsLost() &&
+               m_link.Systems().Jack().EpochAlive(epoch);
     };
     while (!m_ring.Empty() && waiting())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const uint64_t until = m_nCycles.load(std::memory_order_acquire) + 2;
     while (m_nCycles.load(std::memory_order_acquire) < until && waiting())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
-void CJackMidiOutPort::OnLost()
-{
-    if (m_bLost.exchange(true))
-        return;
-    if (m_onLost)
-        m_onLost();
 }

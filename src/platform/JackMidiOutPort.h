@@ -14,8 +14,9 @@
 //   lock, allocation or system call.
 // - The owner: the destructor.
 #include "platform/JackMidiPortClient.h"
-#include "platform/JackMidiPortRing.h"
+#include "platform/MidiMessageRing.h"
 #include "platform/MidiBackend.h"
+#include "platform/MidiPeerLink.h"
 #include "platform/RtMidiSystems.h"
 #include "platform/SoundingNotes.h"
 
@@ -34,29 +35,23 @@ public:
                          std::unique_ptr<IMidiOutPort>& port);
     ~CJackMidiOutPort() override;
 
-    uint32_t DeviceId() const override;
+    uint32_t DeviceId() const override { return m_link.DeviceId(); }
     MMRESULT ShortMsg(uint32_t packed) override;
     MMRESULT Reset() override;
     uint64_t LostMessages() const override { return m_nLost.load(std::memory_order_relaxed); }
 
 private:
-    CJackMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer, uint32_t deviceId,
-                     uint64_t generation, MidiPortLostHandler onLost);
+    CJackMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
+                     uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost);
     static int OnProcess(jack_nframes_t frames, void* self);
     MMRESULT PushLocked(uint32_t packed); // under m_mutex
     void WaitUntilDelivered();
-    void OnLost();
 
-    std::shared_ptr<CRtMidiSystems> m_pSystems;
-    const CRtMidiPeer m_peer;
-    mutable CRtMidiIndexCache m_index;
-    const MidiPortLostHandler m_onLost;
-    std::atomic<bool> m_bLost{false};
+    CMidiPeerLink m_link;
     std::atomic<uint64_t> m_nLost{0};   // written under m_mutex
     std::atomic<uint64_t> m_nCycles{0}; // process cycles run, counted at their end
-    int m_nWatchId = 0;
     std::mutex m_mutex; // the senders' order; never taken by the process thread
     CSoundingNotes m_notes; // under m_mutex
-    CJackMidiPortRing m_ring{kRingMessages};
+    CMidiMessageRing m_ring{kRingMessages};
     CJackMidiPortClient m_client; // last: closed first, ending the process callbacks
 };

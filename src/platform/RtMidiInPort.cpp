@@ -6,32 +6,24 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcRtMidi)
 
-CRtMidiInPort::CRtMidiInPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer,
+CRtMidiInPort::CRtMidiInPort(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
                              uint32_t deviceId, uint64_t generation, MidiInputHandler onData,
                              MidiPortLostHandler onLost)
-    : m_pSystems(std::move(systems)), m_peer(std::move(peer)), m_onData(std::move(onData)),
-      m_onLost(std::move(onLost))
+    : m_link(std::move(systems), peer, deviceId, generation, std::move(onLost)),
+      m_relay(std::move(onData))
 {
-    m_index.generation = generation;
-    m_index.index = deviceId;
-    m_index.listed = std::chrono::steady_clock::now();
-}
-
-uint32_t CRtMidiInPort::DeviceId() const
-{
-    return m_bLost.load() ? MIDI_NO_DEVICE : m_pSystems->CurrentIndex(m_peer, m_index);
 }
 
 CRtMidiInPort::~CRtMidiInPort()
 {
-    if (m_nWatchId)
-        m_pSystems->Watch().Remove(m_nWatchId);
-    m_bStarted.store(false);
+    m_link.Unwatch();
+    m_relay.SetStarted(false);
     try {
         m_pIn.reset(); // closes the port and joins RtMidi's input thread
     } catch (...) {
         // RtMidi reports through our error callback; nothing may escape a destructor.
     }
+    m_relay.StopReader();
 }
 
 MMRESULT CRtMidiInPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
@@ -41,6 +33,8 @@ MMRESULT CRtMidiInPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtM
     port.reset();
     std::unique_ptr<CRtMidiInPort> self(new CRtMidiInPort(systems, peer, deviceId, generation,
                                                           std::move(onData), std::move(onLost)));
+    if (!self->m_relay.StartReader())
+        return MMSYSERR_NOMEM;
     try {
         self->m_pIn = std::make_unique<RtMidiIn>(peer.api, CRtMidiSystems::kClientName);
         self->m_pIn->setErrorCallback(&CRtMidiInPort::OnError, self.get());
@@ -76,59 +70,52 @@ MMRESULT CRtMidiInPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRtM
     }
     self->m_bOpened.store(true);
     CRtMidiInPort* raw = self.get();
-    self->m_nWatchId = systems->Watch().Add([raw] { return raw->m_pSystems->PeerAlive(raw->m_peer); },
-                                            [raw] { raw->OnLost(); });
+    self->m_link.Watch([raw] { raw->m_relay.SetStarted(false); });
     port = std::move(self);
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT CRtMidiInPort::Start()
 {
-    if (m_bLost.load())
+    if (m_link.IsLost())
         return MMSYSERR_NODRIVER;
-    m_bStarted.store(true);
+    m_relay.SetStarted(true);
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT CRtMidiInPort::Stop()
 {
-    m_bStarted.store(false);
+    m_relay.SetStarted(false);
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT CRtMidiInPort::Reset()
 {
     // No buffers are ever queued on the port, so there is nothing to hand back.
-    m_bStarted.store(false);
+    m_relay.SetStarted(false);
     return MMSYSERR_NOERROR;
 }
 
 void CRtMidiInPort::OnMessage(double, std::vector<unsigned char>* message, void* arg)
 {
     auto* self = static_cast<CRtMidiInPort*>(arg);
-    if (message == nullptr || !self->m_bStarted.load(std::memory_order_acquire))
+    if (message == nullptr || !self->m_relay.IsStarted())
         return;
-    if (const auto packed = MidiWire::Decode(message->data(), message->size()))
-        self->m_onData(*packed);
+    if (const auto packed = MidiWire::Decode(message->data(), message->size())) {
+        self->m_relay.Push(*packed);
+        self->m_relay.EndBatch();
+    }
 }
 
 void CRtMidiInPort::OnError(RtMidiError::Type type, const std::string& text, void* arg)
 {
     auto* self = static_cast<CRtMidiInPort*>(arg);
-    qCDebug(lcRtMidi, "input %s: %s", self->m_peer.name.c_str(), text.c_str());
+    qCDebug(lcRtMidi, "input %s: %s", self->m_link.Peer().name.c_str(), text.c_str());
     if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING)
         return;
     if (!self->m_bOpened.load())
         self->m_nOpenError.store(static_cast<int>(type));
     else
-        self->m_pSystems->Watch().Poke(); // something broke: is the device still there?
+        self->m_link.Systems().Watch().Poke(); // something broke: is the device still there?
 }
 
-void CRtMidiInPort::OnLost()
-{
-    if (m_bLost.exchange(true))
-        return;
-    m_bStarted.store(false);
-    if (m_onLost)
-        m_onLost();
-}

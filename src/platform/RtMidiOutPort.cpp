@@ -6,24 +6,15 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcRtMidi)
 
-CRtMidiOutPort::CRtMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer,
+CRtMidiOutPort::CRtMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
                                uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost)
-    : m_pSystems(std::move(systems)), m_peer(std::move(peer)), m_onLost(std::move(onLost))
+    : m_link(std::move(systems), peer, deviceId, generation, std::move(onLost))
 {
-    m_index.generation = generation;
-    m_index.index = deviceId;
-    m_index.listed = std::chrono::steady_clock::now();
-}
-
-uint32_t CRtMidiOutPort::DeviceId() const
-{
-    return m_bLost.load() ? MIDI_NO_DEVICE : m_pSystems->CurrentIndex(m_peer, m_index);
 }
 
 CRtMidiOutPort::~CRtMidiOutPort()
 {
-    if (m_nWatchId)
-        m_pSystems->Watch().Remove(m_nWatchId);
+    m_link.Unwatch();
     std::lock_guard lock(m_mutex);
     try {
         m_pOut.reset();
@@ -65,9 +56,7 @@ MMRESULT CRtMidiOutPort::Open(std::shared_ptr<CRtMidiSystems> systems, const CRt
         qCDebug(lcRtMidi, "opening output %s: %s", peer.name.c_str(), e.what());
         return MMSYSERR_ERROR;
     }
-    CRtMidiOutPort* raw = self.get();
-    self->m_nWatchId = systems->Watch().Add([raw] { return raw->m_pSystems->PeerAlive(raw->m_peer); },
-                                            [raw] { raw->OnLost(); });
+    self->m_link.Watch();
     port = std::move(self);
     return MMSYSERR_NOERROR;
 }
@@ -78,7 +67,7 @@ MMRESULT CRtMidiOutPort::ShortMsg(uint32_t packed)
     const std::size_t size = MidiWire::Encode(packed, bytes);
     if (size == 0)
         return MMSYSERR_INVALPARAM;
-    if (m_bLost.load(std::memory_order_relaxed))
+    if (m_link.IsLost())
         return MMSYSERR_NODRIVER;
     std::lock_guard lock(m_mutex);
     const MMRESULT result = SendLocked(bytes, size);
@@ -90,7 +79,7 @@ MMRESULT CRtMidiOutPort::ShortMsg(uint32_t packed)
 MMRESULT CRtMidiOutPort::Reset()
 {
     std::lock_guard lock(m_mutex);
-    if (m_bLost.load()) {
+    if (m_link.IsLost()) {
         m_notes.Clear(); // nobody is listening any more
         return MMSYSERR_NODRIVER;
     }
@@ -110,11 +99,11 @@ MMRESULT CRtMidiOutPort::SendLocked(const uint8_t* bytes, std::size_t size)
     try {
         m_pOut->sendMessage(bytes, size);
     } catch (const std::exception&) {
-        m_pSystems->Watch().Poke();
+        m_link.Systems().Watch().Poke();
         return MMSYSERR_ERROR;
     }
     if (m_nLastError.load(std::memory_order_relaxed) >= 0) {
-        m_pSystems->Watch().Poke(); // a failed send: is the device still there?
+        m_link.Systems().Watch().Poke(); // a failed send: is the device still there?
         return MMSYSERR_ERROR;
     }
     return MMSYSERR_NOERROR;
@@ -123,16 +112,8 @@ MMRESULT CRtMidiOutPort::SendLocked(const uint8_t* bytes, std::size_t size)
 void CRtMidiOutPort::OnError(RtMidiError::Type type, const std::string& text, void* arg)
 {
     auto* self = static_cast<CRtMidiOutPort*>(arg);
-    qCDebug(lcRtMidi, "output %s: %s", self->m_peer.name.c_str(), text.c_str());
+    qCDebug(lcRtMidi, "output %s: %s", self->m_link.Peer().name.c_str(), text.c_str());
     // Errors come from the call in progress on the sending thread; a warning
     // (a full JACK buffer dropping the message) is a failed send too.
     self->m_nLastError.store(static_cast<int>(type), std::memory_order_relaxed);
-}
-
-void CRtMidiOutPort::OnLost()
-{
-    if (m_bLost.exchange(true))
-        return;
-    if (m_onLost)
-        m_onLost();
 }

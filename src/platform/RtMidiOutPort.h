@@ -4,6 +4,7 @@
 // connected to the device's port. Sends are serialised here (RtMidi objects are
 // not thread-safe) and remember what they left sounding, so Reset() can end it.
 #include "platform/MidiBackend.h"
+#include "platform/MidiPeerLink.h"
 #include "platform/RtMidiSystems.h"
 #include "platform/SoundingNotes.h"
 
@@ -19,26 +20,18 @@ public:
                          std::unique_ptr<IMidiOutPort>& port);
     ~CRtMidiOutPort() override;
 
-    // Where the peer is in the list now (see CRtMidiSystems::CurrentIndex);
-    // MIDI_NO_DEVICE once it is lost. Any thread.
-    uint32_t DeviceId() const override;
+    uint32_t DeviceId() const override { return m_link.DeviceId(); }
     MMRESULT ShortMsg(uint32_t packed) override;
     MMRESULT Reset() override;
 
 private:
-    CRtMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, CRtMidiPeer peer, uint32_t deviceId,
-                   uint64_t generation, MidiPortLostHandler onLost);
+    CRtMidiOutPort(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
+                   uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost);
     static void OnError(RtMidiError::Type type, const std::string& text, void* self);
     MMRESULT SendLocked(const uint8_t* bytes, std::size_t size);
-    void OnLost();
 
-    std::shared_ptr<CRtMidiSystems> m_pSystems;
-    const CRtMidiPeer m_peer;
-    mutable CRtMidiIndexCache m_index;
-    const MidiPortLostHandler m_onLost;
-    std::atomic<bool> m_bLost{false};
+    CMidiPeerLink m_link;
     std::atomic<int> m_nLastError{-1}; // RtMidiError::Type of the call in progress
-    int m_nWatchId = 0;
     std::mutex m_mutex; // one sender at a time
     CSoundingNotes m_notes;
     std::unique_ptr<RtMidiOut> m_pOut;

@@ -5,6 +5,7 @@
 #include "JackTestServer.h"
 
 #include "platform/BuiltinSynth.h"
+#include "platform/JackBufferTurn.h"
 #include "platform/RtMidiBackend.h"
 #include "platform/SoundingNotes.h"
 #include "support/TestSupport.h"
@@ -50,7 +51,7 @@ public:
     }
     ~RawPeer() { if (m_pClient) jack_client_close(m_pClient); }
     QString Port() const { return QString::fromUtf8(jack_port_name(m_pPort)); }
-    void Flood(uint32_t total, uint32_t perCycle) { m_nPerCycle = perCycle; m_nTotal.store(total); }
+    void Flood(uint32_t total, uint32_t perCycle) { m_nPerCycle.store(perCycle); m_nTotal.store(total); }
     bool Flooded() const { return m_nSent.load() == m_nTotal.load(); }
     std::vector<uint32_t> Got() const { return {m_got.begin(), m_got.begin() + m_nGot.load()}; }
     size_t GotCount() const { return m_nGot.load(); }
@@ -60,14 +61,16 @@ private:
     {
         auto* self = static_cast<RawPeer*>(arg);
         void* buffer = jack_port_get_buffer(self->m_pPort, frames);
+        const CJackBufferTurn turn(buffer);
         if (self->m_bSends) {
             jack_midi_clear_buffer(buffer);
             uint32_t n = self->m_nSent.load();
-            const uint32_t end = std::min(self->m_nTotal.load(), n + self->m_nPerCycle);
+            const uint32_t perCycle = self->m_nPerCycle.load();
+            const uint32_t end = std::min(self->m_nTotal.load(), n + perCycle);
             for (uint32_t i = 0; n < end; ++n, ++i) {
                 const uint32_t msg = Numbered(n);
                 const jack_midi_data_t bytes[3] = {uint8_t(msg), uint8_t(msg >> 8), uint8_t(msg >> 16)};
-                if (jack_midi_event_write(buffer, i * frames / self->m_nPerCycle, bytes, 3) != 0)
+                if (jack_midi_event_write(buffer, i * frames / perCycle, bytes, 3) != 0)
                     break;
             }
             self->m_nSent.store(n);
@@ -86,7 +89,7 @@ private:
     const bool m_bSends;
     jack_client_t* m_pClient = nullptr;
     jack_port_t* m_pPort = nullptr;
-    uint32_t m_nPerCycle = 1;
+    std::atomic<uint32_t> m_nPerCycle{1};
     std::atomic<uint32_t> m_nTotal{0}, m_nSent{0};
     std::vector<uint32_t> m_got;
     std::atomic<size_t> m_nGot{0};

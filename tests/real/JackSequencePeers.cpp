@@ -1,5 +1,7 @@
 #include "JackSequencePeers.h"
 
+#include "platform/JackBufferTurn.h"
+
 #include <jack/midiport.h>
 
 #include <QElapsedTimer>
@@ -70,6 +72,7 @@ int Sender::Process(jack_nframes_t frames, void* arg)
 {
     auto* self = static_cast<Sender*>(arg);
     void* buffer = jack_port_get_buffer(self->m_pOut, frames);
+    const CJackBufferTurn turn(buffer);
     jack_midi_clear_buffer(buffer);
     int state = self->m_state.load(std::memory_order_acquire);
     const jack_nframes_t cycle = jack_last_frame_time(self->m_pClient);
@@ -155,6 +158,7 @@ int Recorder::Process(jack_nframes_t frames, void* arg)
         self->m_bClear.store(false, std::memory_order_release);
     }
     void* buffer = jack_port_get_buffer(self->m_pIn, frames);
+    const CJackBufferTurn turn(buffer);
     const jack_nframes_t cycle = jack_last_frame_time(self->m_pClient);
     const uint32_t events = jack_midi_get_event_count(buffer);
     for (uint32_t i = 0; i < events; ++i) {

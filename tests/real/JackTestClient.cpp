@@ -1,5 +1,7 @@
 #include "JackTestClient.h"
 
+#include "platform/JackBufferTurn.h"
+
 #include <jack/midiport.h>
 
 JackTestClient::JackTestClient(const std::string& name) : m_strName(name)
@@ -46,6 +48,7 @@ int JackTestClient::Process(jack_nframes_t frames, void* arg)
 {
     auto* self = static_cast<JackTestClient*>(arg);
     void* buffer = jack_port_get_buffer(self->m_pOut, frames);
+    const CJackBufferTurn turn(buffer);
     jack_midi_clear_buffer(buffer);
     // A few events per cycle, one frame apart, so a burst spreads over cycles.
     for (jack_nframes_t frame = 0; frame < frames && frame < 32; ++frame) {

@@ -26,6 +26,12 @@ bool JackTestServer::Available()
     return true;
 }
 
+QStringList JackTestServer::EnvironmentEntries() const
+{
+    return {QStringLiteral("JACK_DEFAULT_SERVER=") + m_strName,
+            QStringLiteral("JACK_NO_START_SERVER=1")};
+}
+
 QProcessEnvironment JackTestServer::Environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -47,32 +53,27 @@ bool JackTestServer::Start(int periodFrames, bool synchronous)
         m_strLogFile = QDir::temp().filePath(
             QStringLiteral("%1-%2.log").arg(m_strName).arg(QCoreApplication::applicationPid()));
 
-        m_pServer = std::make_unique<QProcess>();
-        m_pServer->setProcessEnvironment(Environment());
-        m_pServer->setProcessChannelMode(QProcess::MergedChannels);
-        m_pServer->setStandardOutputFile(m_strLogFile);
-        // Should the test die, the server follows and cleans up after itself.
-        m_pServer->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_pServer = std::make_unique<ChildProcess>();
         QStringList args{"--no-realtime", "-n", m_strName, "-d", "dummy", "-r", "48000", "-p",
                          QString::number(periodFrames)};
         if (synchronous)
             args.prepend("--sync");
-        m_pServer->start("jackd", args);
-        if (!m_pServer->waitForStarted(5000))
+        // Should the test die, the server follows and cleans up after itself.
+        if (!m_pServer->Start("jackd", args, EnvironmentEntries(), m_strLogFile, SIGTERM))
             return false;
         QElapsedTimer timer;
         timer.start();
         bool answered = false;
-        while (!answered && timer.elapsed() < 10000 && m_pServer->state() == QProcess::Running) {
+        while (!answered && timer.elapsed() < 10000 && m_pServer->IsRunning()) {
             answered = !Ports().isEmpty();
             if (!answered)
                 QThread::msleep(50);
         }
         // A server started elsewhere under the same name in the meantime makes
         // ours quit at once; make sure the one answering is ours.
-        if (answered && !m_pServer->waitForFinished(150))
+        if (answered && !m_pServer->WaitForFinished(150))
             return true;
-        if (m_pServer->state() == QProcess::Running)
+        if (m_pServer->IsRunning())
             return false; // started but never answered
         if (!Log().contains(QLatin1String("already active")))
             return false; // failed for another reason: Log() says why
@@ -86,12 +87,10 @@ void JackTestServer::Stop()
     // The server first, while its clients still answer: otherwise jackd waits
     // seconds for a killed client and leaves its registry entry behind.
     if (m_pServer) {
-        if (m_pServer->state() != QProcess::NotRunning) {
-            m_pServer->terminate();
-            if (!m_pServer->waitForFinished(5000)) {
-                m_pServer->kill();
-                m_pServer->waitForFinished(2000);
-            }
+        m_pServer->Signal(SIGTERM);
+        if (!m_pServer->WaitForFinished(5000)) {
+            m_pServer->Signal(SIGKILL);
+            m_pServer->WaitForFinished(2000);
         }
         m_pServer.reset();
     }
@@ -130,12 +129,11 @@ void JackTestServer::Kill(QProcess* client)
 
 QStringList JackTestServer::Ports() const
 {
-    QProcess lsp;
-    lsp.setProcessEnvironment(Environment());
-    lsp.start("jack_lsp", {});
-    if (!lsp.waitForFinished(5000) || lsp.exitStatus() != QProcess::NormalExit || lsp.exitCode() != 0)
+    ChildProcess lsp;
+    if (!lsp.Start("jack_lsp", {}, EnvironmentEntries(), QString(), SIGKILL) ||
+        !lsp.WaitForFinished(5000) || !lsp.ExitedCleanly())
         return {};
-    return QString::fromLocal8Bit(lsp.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    return lsp.ReadOutput().split('\n', Qt::SkipEmptyParts);
 }
 
 bool JackTestServer::WaitForPort(const QString& port, int timeoutMs) const

@@ -2,6 +2,8 @@
 // A JACK server of the test's own (dummy driver, no sound card), started and
 // torn down by the test, with a unique name so no test meets another server.
 // Clients of this process find it through JACK_DEFAULT_SERVER.
+#include "ChildProcess.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -28,6 +30,8 @@ public:
     QString Log() const;
 
     // Starts one of JACK's example clients, killed at Stop() at the latest.
+    // (The server and jack_lsp are started as ChildProcess, which the thread
+    // sanitizer can follow; tests that start clients do not run under it.)
     QProcess* StartClient(const QString& program, const QStringList& args);
     // Kills a client at once, as a crash would.
     static void Kill(QProcess* client);
@@ -41,9 +45,10 @@ public:
 
 private:
     QProcessEnvironment Environment() const;
+    QStringList EnvironmentEntries() const;
 
     QString m_strName;
     QString m_strLogFile;
-    std::unique_ptr<QProcess> m_pServer;
+    std::unique_ptr<ChildProcess> m_pServer;
     std::vector<std::unique_ptr<QProcess>> m_clients;
 };

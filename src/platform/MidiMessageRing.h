@@ -1,5 +1,5 @@
 #pragma once
-// The queue between a JACK process callback and an ordinary thread: packed
+// The queue between a real-time callback and an ordinary thread: packed
 // short messages, one producer and one consumer, fixed capacity, no locks and
 // no allocation after construction. A message that does not fit is refused,
 // never written over an older one, so what gets through stays in order and the
@@ -15,16 +15,16 @@
 #include <cstdint>
 #include <memory>
 
-class CJackMidiPortRing {
+class CMidiMessageRing {
 public:
     // Room for at least minCapacity messages (rounded up to a power of two).
-    explicit CJackMidiPortRing(std::size_t minCapacity)
+    explicit CMidiMessageRing(std::size_t minCapacity)
         : m_nMask(std::bit_ceil(minCapacity < 2 ? std::size_t{2} : minCapacity) - 1),
           m_pSlots(new uint32_t[m_nMask + 1]())
     {
     }
-    CJackMidiPortRing(const CJackMidiPortRing&) = delete;
-    CJackMidiPortRing& operator=(const CJackMidiPortRing&) = delete;
+    CMidiMessageRing(const CMidiMessageRing&) = delete;
+    CMidiMessageRing& operator=(const CMidiMessageRing&) = delete;
 
     std::size_t Capacity() const noexcept { return m_nMask + 1; }
 
