@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev
   librtmidi-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libasound2-dev
   libjack-jackd2-dev jackd2
+  pulseaudio pulseaudio-utils libasound2-plugins alsa-utils sox
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-xkb-utils imagemagick
 )

@@ -3,6 +3,7 @@
 #include "platform/JackClientMonitor.h"
 #include "platform/MidiWire.h"
 #include "platform/SoundingNotes.h"
+#include "platform/SynthLine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,6 +77,41 @@ QString NoAudioProblem(const QStringList& drivers)
 QString ServerStoppedProblem()
 {
     return QStringLiteral("the sound server stopped: the JACK server it played through went away");
+}
+
+// One block as every output hears it: reverb and chorus mixed into the dry
+// pair (as FluidSynth's own rendering does), then through the synthesizer's
+// line, whose volume, mute and meter the mixer shows.
+int RenderBlock(fluid_synth_t* synth, int frames, float* left, float* right)
+{
+    // fluid_synth_process adds to what the buffers hold. FluidSynth 2.3's
+    // drivers hand them over zeroed (older PulseAudio drivers did not), and
+    // offline buffers are the caller's: cleared here either way.
+    std::fill(left, left + frames, 0.0f);
+    std::fill(right, right + frames, 0.0f);
+    float* dry[2] = {left, right};
+    float* effects[4] = {left, right, left, right}; // reverb L/R, chorus L/R
+    const int result = fluid_synth_process(synth, frames, 4, effects, 2, dry);
+    CSynthLine::Instance().Process(left, right, frames);
+    return result;
+}
+
+// The audio output's callback, on its own thread. The effects buffers some
+// drivers offer (JACK with audio.jack.multi, which we leave off) stay silent:
+// the effects are in the pair.
+int RenderForOutput(void* synth, int frames, int, float*[], int outputs, float* out[])
+{
+    if (outputs < 2)
+        return FLUID_FAILED;
+    return RenderBlock(static_cast<fluid_synth_t*>(synth), frames, out[0], out[1]);
+}
+
+// FluidSynth 2.3's drivers without a callback mode play the synthesizer
+// straight: the line's volume, mute and meter do not reach what they play.
+// Ours (PulseAudio, JACK, ALSA) all have one.
+bool PlaysPastTheLine(const QString& driver)
+{
+    return driver == QLatin1String("file") || driver == QLatin1String("sdl2");
 }
 
 void PrepareLibraries()
@@ -297,7 +333,7 @@ bool CBuiltinSynth::Render(float* left, float* right, int frames)
     std::lock_guard lock(m_mutex);
     if (m_pAudio != nullptr || LoadLocked() != MMSYSERR_NOERROR)
         return false;
-    return fluid_synth_write_float(m_pSynth.load(), frames, left, 0, 1, right, 0, 1) == FLUID_OK;
+    return RenderBlock(m_pSynth.load(), frames, left, right) == FLUID_OK;
 }
 
 QString CBuiltinSynth::SoundFontPath() const
@@ -427,8 +463,17 @@ MMRESULT CBuiltinSynth::StartAudioLocked()
         }
         // A name FluidSynth does not know must not leave the last one chosen.
         if (fluid_settings_setstr(m_pSettings, "audio.driver", driver.toUtf8().constData())
-                == FLUID_OK)
-            m_pAudio = new_fluid_audio_driver(m_pSettings, m_pSynth.load());
+            == FLUID_OK) {
+            fluid_synth_t* synth = m_pSynth.load();
+            if (PlaysPastTheLine(driver)) {
+                m_pAudio = new_fluid_audio_driver(m_pSettings, synth);
+                if (m_pAudio)
+                    qCInfo(lcSynth) << "audio through" << driver
+                                    << "plays past the synthesizer line: its volume, mute and meter do nothing";
+            } else {
+                m_pAudio = new_fluid_audio_driver2(m_pSettings, &RenderForOutput, synth);
+            }
+        }
         if (m_pAudio) {
             m_strAudioDriver = driver;
             m_nJackEpoch = jackEpoch;

@@ -4,7 +4,9 @@
 // that a key press makes a sound on a machine with no synthesizer attached.
 //
 // The synth and its SoundFont are loaded once (about 60 ms) and kept; the audio
-// output runs while at least one port is open. Like a hardware synthesizer it
+// output runs while at least one port is open. Everything it plays, through an
+// output or offline, passes through the synthesizer's line (CSynthLine): its
+// volume, mute and peak meter. Like a hardware synthesizer it
 // keeps its programs and controllers when the last port closes: closing only
 // silences it.
 #include "platform/MidiBackend.h"
@@ -61,7 +63,8 @@ public:
     // A System Reset (0xFF) resets every program and controller.
     MMRESULT Play(uint32_t packed);
 
-    // Renders stereo samples while no audio output runs (offline use).
+    // Renders stereo samples while no audio output runs (offline use), through
+    // the synthesizer's line as an output would play them.
     bool Render(float* left, float* right, int frames);
 
     // What is in use, for diagnostics; empty until loaded / started.
