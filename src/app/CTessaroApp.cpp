@@ -5,6 +5,7 @@
 #include "app/CSingleInstance.h"
 #include "app/CTessaroDoc.h"
 #include "dialogs/DeviceSelection.h"
+#include "platform/MixerBackend.h"
 #include "platform/MidiBackend.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
@@ -152,6 +153,8 @@ int CTessaroApp::Run(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 2;
     }
+    // The master output and the built-in synthesizer's line, whatever the ports.
+    MixerSystem::InstallSystemMixer();
 
     CTessaroDoc doc;
     CMainFrame* frame = CreateMainWindow(&doc);

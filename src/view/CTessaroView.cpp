@@ -41,6 +41,7 @@ CTessaroView::CTessaroView(CLogDocument* doc, IViewFrame* frame, QWidget* parent
     m_StartTime = DumpLine::NowToTheSecond();
     m_dwStartTicks = GetTickCountMs();
     CreateControls();
+    CreateMixerTimers();
     m_pKeyboardPicture->LoadKeyboardBitmaps(false);
     m_pMetronome = std::make_unique<CMetronome>(m_OutDevice);
     m_pPCKeyboard = new CPCKeyboard(*this, this);
@@ -82,7 +83,7 @@ void CTessaroView::CreateControls()
     m_pVolumeSlider->setObjectName(QString::number(IDC_VOLUME_SLIDER));
     m_pVolumeSlider->setTickPosition(QSlider::TicksBothSides);
     PlaceAt(m_pVolumeSlider, du, 7, 30, 31, 89);
-    m_pVolumeSlider->setEnabled(false); // no mixer line behind it yet
+    m_pVolumeSlider->setEnabled(false); // until the mixer set-up finds the line
 
     m_pLevelMeter = new QProgressBar(this);
     m_pLevelMeter->setObjectName(QString::number(IDC_LEVEL_METER));
@@ -100,7 +101,7 @@ void CTessaroView::CreateControls()
     PlaceAt(m_pMuteCheck, du, 7, 133, 52, 10);
     m_pMuteCheck->setEnabled(false);
 
-    // Until the mixer is there, neither a level nor a mute control exists.
+    // Until the mixer set-up finds them, neither a level nor a mute control exists.
     m_pLevelMeter->hide();
     m_pMuteCheck->hide();
 }
@@ -135,6 +136,7 @@ void CTessaroView::OnInitialUpdate()
     m_pLogBuffer->DropPending();
     m_pLogEdit->clear();
     OnUpdate(TitleUpdate);
+    m_MixerCheckTimer.start();
 }
 
 void CTessaroView::SendStartupDefaults()
@@ -191,6 +193,8 @@ void CTessaroView::Shutdown()
     m_pPCKeyboard->SetEnabled(false);
     m_pMetronome->Stop();
     m_bMetronomeOn = 0;
+    m_MixerCheckTimer.stop();
+    m_LevelMeterTimer.stop();
     m_InDevice.Close();
     m_OutDevice.Close();
 }
@@ -215,9 +219,7 @@ void CTessaroView::OnViewKeyboard()
     m_pLogCaption->clear();
     m_pLogEdit->hide();
     m_pHandSignPicture->hide();
-    m_pSliderCaption->show();
-    // The level meter and mute box stay hidden while the mixer has no such control.
-    m_pVolumeSlider->show();
+    ShowMixerControls();
     m_pKeyboardPicture->setFocus();
 }
 

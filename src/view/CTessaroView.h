@@ -5,6 +5,7 @@
 // of which knows only the small part of the view it needs.
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
+#include "mixer/CMixer.h"
 #include "view/CGUIKeySlot.h"
 #include "view/CLogBuffer.h"
 #include "view/CMIDIPCKeySlot.h"
@@ -15,6 +16,7 @@
 
 #include <QDateTime>
 #include <QFont>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -144,6 +146,29 @@ public:
     bool IsFrameZoomed() const;
     CLogDocument* GetDocument() const { return m_pDoc; }
 
+    // The mixer (TessaroViewMixer.cpp): set up on timer 2004 after the
+    // initial update, then the slider sets the synthesizer's volume, the box
+    // its mute, and timer 2003 shows its level.
+    void OnMixerCheckTimer();
+    void OnVolumeSliderScroll();
+    void OnMuteClicked();
+    void OnLevelMeterTimer();
+    // In keyboard mode: the caption and slider, the meter and the box where
+    // the line has them.
+    void ShowMixerControls();
+    CMixer m_Mixer;
+    uint32_t m_dwSynthLineID = 0xFFFFFFFFu;
+    uint32_t m_dwSpeakersLineID = 0xFFFFFFFFu;
+    uint32_t m_dwVolumeControlID = 0xFFFFFFFFu;
+    uint32_t m_dwVolumeMin = 0;
+    uint32_t m_dwVolumeMax = 0;
+    uint32_t m_dwMuteControlID = 0xFFFFFFFFu;
+    uint32_t m_dwMeterControlID = 0xFFFFFFFFu;
+    uint32_t m_dwMeterMin = 0;
+    uint32_t m_dwMeterMax = 0;
+    QTimer m_MixerCheckTimer; // 2004
+    QTimer m_LevelMeterTimer; // 2003
+
     // The settings are the members of CViewSettings, read at construction.
 
     // Metronome state
@@ -186,6 +211,7 @@ private:
     QWidget* KeyWindow() const override { return window(); }
 
     void CreateControls();
+    void CreateMixerTimers();
     void SendStartupDefaults();
     void SetLogTextInEdit(const QString& logText);
     void AppendLine(const QString& line);

@@ -1,0 +1,220 @@
+// The mixer set-up after start-up, the slider, the mute box and the level
+// meter, on the fake mixer.
+#include "ViewFixture.h"
+
+#include "platform/FakeMixerBackend.h"
+#include "platform/MixerLineTable.h"
+#include "res/ResourceIds.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+namespace {
+
+using namespace SystemMixerLayout;
+
+// Answers every question box that comes up while it lives, and counts them.
+class QuestionAnswerer {
+public:
+    explicit QuestionAnswerer(QMessageBox::StandardButton answer) : m_answer(answer)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->button(m_answer)->click();
+            }
+        });
+        m_timer.start(10);
+    }
+    QStringList texts;
+
+private:
+    QMessageBox::StandardButton m_answer;
+    QTimer m_timer;
+};
+
+class MixerViewTest : public ViewFixture {
+protected:
+    // The fake in place before the window, so its set-up finds it.
+    explicit MixerViewTest(unsigned standardDevices = 1)
+        : m_pFake(new CFakeMixerBackend(standardDevices)),
+          m_mixer(std::unique_ptr<IMixerBackend>(m_pFake))
+    {
+    }
+    void StartAndSetUp()
+    {
+        Start(1, 1);
+        m_pView->m_MixerCheckTimer.stop();
+        m_pView->OnMixerCheckTimer();
+    }
+    QSlider* Slider() const { return m_pView->m_pVolumeSlider; }
+
+    CFakeMixerBackend* m_pFake;
+    CScopedService<IMixerBackend> m_mixer;
+};
+
+TEST_F(MixerViewTest, TheInitialUpdateSetsUpOnceAfterAMomentAndAsksAboutAMutedMasterOnce)
+{
+    m_pFake->SetValue(0, kSpeakersMute, 1);
+    m_pFake->SetValue(0, kSynthMute, 1);
+    m_pFake->SetValue(0, kSynthVolume, 40000);
+    Start(1, 1);
+    EXPECT_TRUE(m_pView->m_MixerCheckTimer.isActive());
+    EXPECT_EQ(m_pView->m_MixerCheckTimer.interval(), 200);
+    EXPECT_TRUE(m_pView->m_MixerCheckTimer.isSingleShot());
+
+    {
+        QuestionAnswerer no(QMessageBox::No);
+        ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_LevelMeterTimer.isActive(); }, 3000));
+        EXPECT_EQ(no.texts, QStringList{"The master volume is currently muted.\nCan the line be unmuted?"});
+    }
+    // No: the master stays muted; the synthesizer's line is set up all the same.
+    EXPECT_EQ(m_pFake->Value(0, kSpeakersMute), 1u);
+    EXPECT_EQ(m_pFake->LastSet(0, kSynthMute), 0u);
+    EXPECT_TRUE(Slider()->isEnabled());
+    EXPECT_EQ(Slider()->value(), 65535 - 40000);
+    EXPECT_EQ(Slider()->tickInterval(), 10922);
+    EXPECT_EQ(m_pView->m_pSliderCaption->text(), "Synthesizer");
+    EXPECT_EQ(m_pView->m_pMuteCheck->text(), "Mute");
+    EXPECT_FALSE(m_pView->m_pMuteCheck->isChecked());
+    EXPECT_EQ(m_pView->m_LevelMeterTimer.interval(), 270);
+    EXPECT_FALSE(m_pFake->Opens().empty());
+    EXPECT_EQ(m_pFake->Opens().back().flags, CALLBACK_WINDOW);
+
+    // A later set-up reopens and redoes the line without asking again.
+    QuestionAnswerer yes(QMessageBox::Yes);
+    m_pView->OnMixerCheckTimer();
+    QTest::qWait(50);
+    EXPECT_TRUE(yes.texts.isEmpty());
+    EXPECT_EQ(m_pFake->Value(0, kSpeakersMute), 1u);
+}
+
+TEST_F(MixerViewTest, YesUnmutesTheMasterAndABooleanSwitchCountsAsItsMute)
+{
+    m_pFake->SetValue(0, kSpeakersMute, 1);
+    {
+        QuestionAnswerer yes(QMessageBox::Yes);
+        StartAndSetUp();
+        EXPECT_EQ(yes.texts.size(), 1);
+    }
+    EXPECT_EQ(m_pFake->Value(0, kSpeakersMute), 0u);
+
+    // A master with an on/off switch rather than a mute control.
+    CFakeMixerBackend* other = new CFakeMixerBackend(0);
+    CScopedService<IMixerBackend> scoped{std::unique_ptr<IMixerBackend>(other)};
+    const uint32_t dev = other->AddDevice();
+    other->AddDestination(dev, CFakeMixerBackend::MakeLine(10, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Spk", "Speakers"));
+    other->AddSource(dev, 0, CFakeMixerBackend::MakeLine(20, MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER, "SW", "SW Synth"));
+    other->AddControl(dev, 10, CFakeMixerBackend::MakeControl(11, MIXERCONTROL_CONTROLTYPE_BOOLEAN, 0, 1, "On", "Switch"), 1);
+    other->AddControl(dev, 20, CFakeMixerBackend::MakeControl(21, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 65535, "Vol", "Volume"), 65535);
+    m_pView->m_dwSynthLineID = 0xFFFFFFFFu; // as a fresh view
+    QuestionAnswerer yes(QMessageBox::Yes);
+    m_pView->OnMixerCheckTimer();
+    EXPECT_EQ(yes.texts.size(), 1);
+    EXPECT_EQ(other->Value(dev, 11), 0u);
+}
+
+TEST_F(MixerViewTest, SliderAndBoxSetTheLineAndTheMeterShowsTheLevel)
+{
+    StartAndSetUp();
+    Slider()->setValue(Slider()->maximum()); // the bottom
+    EXPECT_EQ(m_pFake->LastSet(0, kSynthVolume), 0u);
+    Slider()->setValue(Slider()->minimum()); // the top
+    EXPECT_EQ(m_pFake->LastSet(0, kSynthVolume), 65535u);
+
+    m_pView->m_pMuteCheck->click();
+    EXPECT_EQ(m_pFake->LastSet(0, kSynthMute), 1u);
+    m_pView->m_pMuteCheck->click();
+    EXPECT_EQ(m_pFake->LastSet(0, kSynthMute), 0u);
+
+    m_pFake->SetValue(0, kSynthPeak, static_cast<uint32_t>(-20000));
+    m_pView->OnLevelMeterTimer();
+    EXPECT_EQ(m_pView->m_pLevelMeter->value(), 20000);
+    // A failed read leaves the bar as it was.
+    m_pFake->SetFailure(MixerCall::GetControlValue, kSynthPeak, MMSYSERR_ERROR);
+    m_pFake->SetValue(0, kSynthPeak, 100);
+    m_pView->OnLevelMeterTimer();
+    EXPECT_EQ(m_pView->m_pLevelMeter->value(), 20000);
+
+    // The keyboard pane shows what the line has.
+    Command(ID_VIEW_KEYBOARD);
+    EXPECT_TRUE(m_pView->m_pLevelMeter->isVisibleTo(m_pView));
+    EXPECT_TRUE(m_pView->m_pMuteCheck->isVisibleTo(m_pView));
+    EXPECT_TRUE(Slider()->isVisibleTo(m_pView));
+}
+
+class CustomMixerViewTest : public MixerViewTest {
+protected:
+    CustomMixerViewTest() : MixerViewTest(0) { m_nDev = m_pFake->AddDevice(); }
+    void Speakers(uint32_t id, uint32_t type = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS)
+    {
+        m_pFake->AddDestination(m_nDev, CFakeMixerBackend::MakeLine(id, type, "Spk", "Speakers"));
+    }
+    void Synth(uint32_t destination, uint32_t id, const QString& name,
+               uint32_t type = MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER)
+    {
+        m_pFake->AddSource(m_nDev, destination, CFakeMixerBackend::MakeLine(id, type, "S", name));
+        m_pFake->AddControl(m_nDev, id, CFakeMixerBackend::MakeControl(id + 1, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 65535, "Vol", "Volume"), 65535);
+    }
+    uint32_t m_nDev = 0;
+};
+
+TEST_F(CustomMixerViewTest, TheHigherSpeakersAndSynthesizerIndexWinAndNoMeterCentresTheSlider)
+{
+    Speakers(100);
+    Speakers(200);
+    Synth(0, 110, "first speakers' synth");
+    Synth(1, 210, "lower synth");
+    Synth(1, 220, "higher synth");
+    m_pFake->AddSource(m_nDev, 1, CFakeMixerBackend::MakeLine(230, 0x1003, "CD", "CD")); // not a synth
+    StartAndSetUp();
+    EXPECT_EQ(m_pView->m_dwSpeakersLineID, 200u);
+    EXPECT_EQ(m_pView->m_dwSynthLineID, 220u);
+    EXPECT_EQ(m_pView->m_pSliderCaption->text(), "higher synth");
+
+    // No meter: the bar hidden, the slider under the middle of the caption, no timer.
+    EXPECT_FALSE(m_pView->m_LevelMeterTimer.isActive());
+    EXPECT_FALSE(m_pView->m_pLevelMeter->isVisibleTo(m_pView));
+    const QRect label = m_pView->m_pSliderCaption->geometry();
+    EXPECT_EQ(Slider()->x(), label.left() + label.width() / 2 - Slider()->width() / 2);
+    // No mute control either: the box stays hidden and its text unchanged.
+    Command(ID_VIEW_KEYBOARD);
+    EXPECT_FALSE(m_pView->m_pMuteCheck->isVisibleTo(m_pView));
+    EXPECT_TRUE(m_pView->m_pMuteCheck->text().isEmpty());
+}
+
+TEST_F(CustomMixerViewTest, AFailingLineQueryMeansNoLineAndAMeterMaximumAboveSixteenBitsIsCut)
+{
+    Speakers(100);
+    Synth(0, 110, "synth");
+    m_pFake->AddControl(m_nDev, 110, CFakeMixerBackend::MakeControl(120, MIXERCONTROL_CONTROLTYPE_PEAKMETER, 0, 0x18000, "Peak", "Peak"));
+    m_pFake->SetFailure(MixerCall::GetLineInfo, 110, MMSYSERR_ERROR);
+    StartAndSetUp();
+    EXPECT_EQ(m_pView->m_dwSynthLineID, 0xFFFFFFFFu); // the search ends at the failed query
+    EXPECT_FALSE(Slider()->isEnabled());
+
+    m_pFake->ClearFailures();
+    m_pView->OnMixerCheckTimer();
+    EXPECT_EQ(m_pView->m_pLevelMeter->maximum(), 0x8000);
+    EXPECT_TRUE(m_pView->m_LevelMeterTimer.isActive());
+}
+
+TEST_F(CustomMixerViewTest, NoMixerDeviceChangesNothing)
+{
+    m_pFake->SetDeviceCount(0);
+    QuestionAnswerer yes(QMessageBox::Yes);
+    StartAndSetUp();
+    EXPECT_FALSE(m_pView->m_Mixer.IsOpen());
+    EXPECT_FALSE(Slider()->isEnabled());
+    EXPECT_TRUE(m_pView->m_pSliderCaption->text().isEmpty());
+    EXPECT_FALSE(m_pView->m_LevelMeterTimer.isActive());
+    EXPECT_TRUE(yes.texts.isEmpty());
+}
+
+} // namespace
