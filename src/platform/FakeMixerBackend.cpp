@@ -243,15 +243,7 @@ MIXERCONTROL CFakeMixerBackend::MakeControl(uint32_t controlId, uint32_t control
                                             uint32_t maximum, const QString& shortName,
                                             const QString& name)
 {
-    MIXERCONTROL control;
-    control.dwControlID = controlId;
-    control.dwControlType = controlType;
-    control.fdwControl = MIXERCONTROL_CONTROLF_UNIFORM;
-    control.szShortName = shortName;
-    control.szName = name;
-    control.Bounds.dwMinimum = minimum;
-    control.Bounds.dwMaximum = maximum;
-    return control;
+    return MakeMixerControl(controlId, controlType, minimum, maximum, shortName, name);
 }
 
 void CFakeMixerBackend::SetFailure(MixerCall call, MMRESULT result)

@@ -135,12 +135,8 @@ CMixerLineTable::Line* CMixerLineTable::FindLine(uint32_t lineId)
     return const_cast<Line*>(std::as_const(*this).FindLine(lineId));
 }
 
-namespace SystemMixerLayout {
-
-namespace {
-
-MIXERCONTROL MakeControl(uint32_t id, uint32_t type, uint32_t minimum, uint32_t maximum,
-                         const QString& shortName, const QString& name)
+MIXERCONTROL MakeMixerControl(uint32_t id, uint32_t type, uint32_t minimum, uint32_t maximum,
+                              const QString& shortName, const QString& name)
 {
     MIXERCONTROL control;
     control.dwControlID = id;
@@ -153,7 +149,7 @@ MIXERCONTROL MakeControl(uint32_t id, uint32_t type, uint32_t minimum, uint32_t 
     return control;
 }
 
-} // namespace
+namespace SystemMixerLayout {
 
 CMixerLineTable Make(const QString& speakersShortName, const QString& speakersName,
                      uint32_t speakersChannels, bool speakersMute)
@@ -178,18 +174,18 @@ CMixerLineTable Make(const QString& speakersShortName, const QString& speakersNa
     table.AddSource(destination, synth);
 
     table.AddControl(kSpeakersLine,
-                     MakeControl(kSpeakersVolume, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 65535,
+                     MakeMixerControl(kSpeakersVolume, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 65535,
                                  QStringLiteral("Volume"), speakersShortName + QStringLiteral(" Volume")));
     if (speakersMute)
         table.AddControl(kSpeakersLine,
-                         MakeControl(kSpeakersMute, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1,
+                         MakeMixerControl(kSpeakersMute, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1,
                                      QStringLiteral("Mute"), speakersShortName + QStringLiteral(" Mute")));
-    table.AddControl(kSynthLine, MakeControl(kSynthVolume, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 65535,
+    table.AddControl(kSynthLine, MakeMixerControl(kSynthVolume, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 65535,
                                              QStringLiteral("Volume"), QStringLiteral("Synthesizer Volume")));
-    table.AddControl(kSynthLine, MakeControl(kSynthMute, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1,
+    table.AddControl(kSynthLine, MakeMixerControl(kSynthMute, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1,
                                              QStringLiteral("Mute"), QStringLiteral("Synthesizer Mute")));
     table.AddControl(kSynthLine,
-                     MakeControl(kSynthPeak, MIXERCONTROL_CONTROLTYPE_PEAKMETER,
+                     MakeMixerControl(kSynthPeak, MIXERCONTROL_CONTROLTYPE_PEAKMETER,
                                  static_cast<uint32_t>(-32768), 32767, QStringLiteral("Peak"),
                                  QStringLiteral("Synthesizer Peak")));
     return table;

@@ -50,6 +50,10 @@ private:
 // The system mixer as the program knows it: the speakers (the master volume
 // and, where there is one, its mute) with the built-in synthesizer on them
 // (its volume, mute and peak meter). The fake's standard device has it too.
+// A control uniform over its line's channels, with its bounds.
+MIXERCONTROL MakeMixerControl(uint32_t id, uint32_t type, uint32_t minimum, uint32_t maximum,
+                              const QString& shortName, const QString& name);
+
 namespace SystemMixerLayout {
 
 constexpr uint32_t kSpeakersLine = 0xFFFF0000;
