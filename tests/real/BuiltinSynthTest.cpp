@@ -1,16 +1,29 @@
-// The built-in synthesizer with the real SoundFont, rendered offline: it
-// sounds, at the right pitch, through the same port the devices use; closing
-// silences it but keeps what was chosen; it says why when it cannot sound.
-#include "midi/MIDIOutDevice.h"
-#include "platform/BuiltinSynth.h"
-#include "platform/RtMidiBackend.h"
-
+// The built-in synthesizer with the real SoundFont: rendered offline, it
+// sounds at the right pitch through the same port the devices use; closing
+// silences it but keeps what was chosen, across the dialogs that reopen the
+// window's port too; it says why when it cannot sound. Played through a JACK
+// server that stops and starts again, the loss is told and explained, opening
+// fails fast while the server is down, an open once it is back plays through
+// the new server, and the audio output stops with the last port.
+#include "JackTestServer.h"
 #include "SynthTestSupport.h"
 
-#include <gtest/gtest.h>
+#include "dialogs/CDialog.h"
+#include "dialogs/CSetupMIDIMetronomeDlg.h"
+#include "midi/MIDIOutDevice.h"
+#include "platform/RtMidiBackend.h"
+#include "res/ResourceIds.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
 
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <atomic>
 #include <vector>
 
 namespace {
@@ -34,17 +47,17 @@ double Pitch(const std::vector<float>& x, double rate)
     return rate / best;
 }
 
-TEST(BuiltinSynthTest, MiddleCSoundsAtItsPitchAndStopsOnReset)
+TEST(BuiltinSynthTest, MiddleCSoundsAtItsPitchAndStopsOnResetOrWhenTheDeviceCloses)
 {
     if (!SoundFontInstalled())
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     auto synth = OfflineSynth();
     std::unique_ptr<IMidiOutPort> port;
     ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
-    EXPECT_EQ(synth->SoundFontPath(), kSoundFont);
     EXPECT_FALSE(synth->AudioRunning());
 
     EXPECT_LT(Peak(Render(*synth, 0.1)), 1e-6f); // silent before any note
+    EXPECT_EQ(synth->SoundFontPath(), kSoundFont); // in once it renders
     ASSERT_EQ(port->ShortMsg(0x000050C0), MMSYSERR_NOERROR); // program 80: square lead
     ASSERT_EQ(port->ShortMsg(0x00643C90), MMSYSERR_NOERROR); // C4, velocity 100
     const std::vector<float> note = Render(*synth, 0.6);
@@ -56,29 +69,18 @@ TEST(BuiltinSynthTest, MiddleCSoundsAtItsPitchAndStopsOnReset)
     ASSERT_EQ(port->Reset(), MMSYSERR_NOERROR);
     Render(*synth, 1.5);
     EXPECT_LT(Peak(Render(*synth, 0.2)), 1e-3f);
-}
 
-TEST(BuiltinSynthTest, MapperDeviceClosingSilencesHeldNotes)
-{
-    if (!SoundFontInstalled())
-        GTEST_SKIP() << "no General MIDI SoundFont installed";
-    auto synth = OfflineSynth();
+    // The port above keeps the synth running, so a mapper device closing has
+    // to end its own notes rather than rely on the silencing when the last
+    // port goes.
     MidiSystem::Install(std::make_unique<CRtMidiBackend>(0u, synth));
-    // A second user keeps the synth running, so the closing port has to end
-    // its own notes rather than rely on the silencing when the last one goes.
-    std::unique_ptr<IMidiOutPort> other;
-    ASSERT_EQ(synth->OpenPort(other), MMSYSERR_NOERROR);
-    {
-        CMIDIOutDevice out;
-        out.SetDeviceID(MIDI_MAPPER);
-        ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
-        out.SendShortMsg(0x007F40B0); // sustain pedal down
-        out.SendShortMsg(0x00643C90);
-        out.SendShortMsg(0x00644090);
-        EXPECT_GT(Peak(Render(*synth, 0.3)), 0.02f);
-        out.Close(); // the pedal is still down: only the port's reset can end the notes
-    }
-    EXPECT_TRUE(other);
+    CMIDIOutDevice out;
+    out.SetDeviceID(MIDI_MAPPER);
+    ASSERT_EQ(out.Open(), MMSYSERR_NOERROR);
+    for (uint32_t msg : {0x007F40B0u, 0x00643C90u, 0x00644090u}) // sustain pedal down, C4, E4
+        out.SendShortMsg(msg);
+    EXPECT_GT(Peak(Render(*synth, 0.3)), 0.02f);
+    out.Close(); // the pedal is still down: only the port's reset can end the notes
     Render(*synth, 1.5);
     EXPECT_LT(Peak(Render(*synth, 0.2)), 1e-3f);
     MidiSystem::Install(nullptr);
@@ -145,7 +147,6 @@ TEST(BuiltinSynthTest, FailingOpensSayWhyUntilOneSucceeds)
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(c.says.first()));
         auto synth = std::make_shared<CBuiltinSynth>();
-        EXPECT_TRUE(synth->Problem().isEmpty()); // never tried
         synth->SetSoundFonts(c.soundFonts);
         if (!c.drivers.isEmpty())
             synth->SetAudioDrivers(c.drivers);
@@ -173,6 +174,143 @@ TEST(BuiltinSynthTest, FailingOpensSayWhyUntilOneSucceeds)
         ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
         EXPECT_TRUE(synth->Problem().isEmpty()) << qPrintable(synth->Problem());
     }
+}
+
+
+using SynthAcrossDialogsTest = WindowTest;
+
+TEST_F(SynthAcrossDialogsTest, DialogsThatReopenThePortKeepTheProgramAndVolume)
+{
+    if (!SoundFontInstalled())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    auto synth = OfflineSynth();
+    MidiSystem::Install(std::make_unique<CRtMidiBackend>(0u, synth));
+    m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
+    CMIDIOutDevice& out = m_pFrame->GetActiveView()->m_OutDevice;
+    ASSERT_EQ(out.QueryOpenDeviceID(), MIDI_MAPPER);
+    EXPECT_EQ(out.SendShortMsg(kViolin), MMSYSERR_NOERROR);
+    EXPECT_EQ(out.SendShortMsg(kFullVolume), MMSYSERR_NOERROR);
+    const std::vector<float> violin = Reference(40, 127, 0.5);
+
+    // The buttons clicked in each dialog: the metronome dialog's test plays on
+    // a port of its own meanwhile.
+    const int test = CSetupMIDIMetronomeDlg::IDC_TEST;
+    const struct {
+        unsigned command;
+        std::vector<int> clicks;
+    } steps[] = {{ID_MIDI_SETUP_METRONOME, {test, test, IDOK}},
+                 {ID_MIDI_SETUP_OUTPUT_DEFAULTS, {IDCANCEL}},
+                 {ID_MIDI_SELECT_OUTPUT, {IDCANCEL}}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.command);
+        QTimer::singleShot(0, [clicks = step.clicks] {
+            auto* dlg = qobject_cast<CDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr) << "no dialog came up";
+            for (int id : clicks) {
+                auto* button = dlg->GetDlgItem<QAbstractButton>(id);
+                ASSERT_NE(button, nullptr);
+                button->click();
+            }
+        });
+        // Select Output Device is disabled in the menu while the synthesizer is
+        // the only output; the view's command runs all the same.
+        m_pFrame->GetActiveView()->OnCommand(step.command);
+        kvtest::Drain();
+        ASSERT_EQ(out.QueryOpenDeviceID(), MIDI_MAPPER) << "the port is not back";
+        EXPECT_EQ(out.SendShortMsg(kTestNoteOn), MMSYSERR_NOERROR);
+        EXPECT_LT(Distance(Render(*synth, 0.5), violin), 0.08) << "not the violin at full volume";
+        EXPECT_EQ(out.SendShortMsg(kTestNoteOff), MMSYSERR_NOERROR);
+    }
+}
+
+
+constexpr const char* kSynthLeft = "Kelvora Synthesizer:left";
+
+// The loudest sample that reaches a JACK input of the test's own.
+struct AudioCapture {
+    jack_client_t* client = jack_client_open("kvcapture", JackNoStartServer, nullptr);
+    jack_port_t* in =
+        client ? jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0) : nullptr;
+    std::atomic<float> peak{0};
+
+    ~AudioCapture()
+    {
+        if (client)
+            jack_client_close(client);
+    }
+    bool ListenTo(const char* port)
+    {
+        const JackProcessCallback process = [](jack_nframes_t frames, void* arg) {
+            auto* self = static_cast<AudioCapture*>(arg);
+            const auto* x = static_cast<const float*>(jack_port_get_buffer(self->in, frames));
+            float loudest = self->peak.load(std::memory_order_relaxed);
+            for (jack_nframes_t i = 0; i < frames; ++i)
+                loudest = std::max(loudest, std::fabs(x[i]));
+            self->peak.store(loudest, std::memory_order_relaxed);
+            return 0;
+        };
+        return in && jack_set_process_callback(client, process, this) == 0 &&
+               jack_activate(client) == 0 && jack_connect(client, port, jack_port_name(in)) == 0;
+    }
+};
+
+TEST(SynthJackRestartTest, LossIsToldAndExplainedAndTheNextServerPlays)
+{
+    if (!JackTestServer::Available() || !synthtest::SoundFontInstalled())
+        GTEST_SKIP() << "jackd or the General MIDI SoundFont is not installed";
+    JackTestServer server; // outlives the synth and its clients
+    // Asynchronous, as jackd runs unless told otherwise.
+    ASSERT_TRUE(server.Start(256, false)) << qPrintable(server.Log());
+    auto synth = std::make_shared<CBuiltinSynth>();
+    synth->SetAudioDrivers({"jack"});
+    std::atomic<int> lost{0}, explained{0}; // explained: the reason was there when told
+    const auto onLost = [&] {
+        explained += synth->Problem().contains("sound server stopped");
+        ++lost;
+    };
+    // The view's port, and a second one (the metronome dialog's, say) still
+    // open when the server is back.
+    std::unique_ptr<IMidiOutPort> port, dialogs;
+    ASSERT_EQ(synth->OpenPort(port, onLost), MMSYSERR_NOERROR);
+    ASSERT_EQ(synth->OpenPort(dialogs, onLost), MMSYSERR_NOERROR);
+    ASSERT_TRUE(server.WaitForPort(kSynthLeft)) << qPrintable(server.Ports().join(' '));
+    ASSERT_EQ(port->ShortMsg(0x00643C90), MMSYSERR_NOERROR); // sounding as the server goes
+
+    server.Stop();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return lost == 2; }, 8000));
+    EXPECT_EQ(explained, 2);
+    EXPECT_FALSE(synth->AudioRunning());
+    port.reset(); // as its owner does on the loss
+
+    // While it is down an open fails at once, rather than playing into the dead
+    // client the other port still holds, and the reason stays.
+    QElapsedTimer timer;
+    timer.start();
+    for (int attempt = 0; attempt < 3; ++attempt)
+        EXPECT_EQ(synth->OpenPort(port, onLost), MMSYSERR_NODRIVER);
+    EXPECT_LT(timer.elapsed(), 1000) << "opening with the server down must fail fast";
+    EXPECT_TRUE(synth->Problem().contains("sound server stopped")) << qPrintable(synth->Problem());
+
+    // Retried as the device layer does (JACK is tried at most once a second).
+    ASSERT_TRUE(server.Start(256, false)) << qPrintable(server.Log());
+    timer.restart();
+    while (synth->OpenPort(port, onLost) != MMSYSERR_NOERROR && timer.elapsed() < 5000)
+        QThread::msleep(250);
+    ASSERT_TRUE(port) << qPrintable(synth->Problem());
+    EXPECT_LT(timer.elapsed(), 2500);
+    EXPECT_TRUE(synth->Problem().isEmpty()) << qPrintable(synth->Problem());
+    dialogs.reset();
+    EXPECT_TRUE(synth->AudioRunning()) << "the new port keeps it";
+    ASSERT_TRUE(server.WaitForPort(kSynthLeft)) << qPrintable(server.Ports().join(' '));
+    AudioCapture capture;
+    ASSERT_TRUE(capture.ListenTo(kSynthLeft));
+    port->ShortMsg(0x000050C0); // square lead: loud and steady
+    port->ShortMsg(0x007F3C90);
+    EXPECT_TRUE(kvtest::WaitFor([&] { return capture.peak > 0.02f; }, 5000))
+        << "no sound through the new server";
+    EXPECT_EQ(lost, 2) << "a loss told twice, or of the new server";
+    port.reset();
+    EXPECT_FALSE(synth->AudioRunning()) << "the last port closed";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Rendering the built-in synthesizer offline and measuring what it played.
 #include "platform/BuiltinSynth.h"
+#include "view/ViewFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,8 @@ inline double Distance(const std::vector<float>& x, const std::vector<float>& re
     return power > 0 ? std::sqrt(diff / power) : 1e9;
 }
 
-// The test note as a fresh synthesizer plays it with that program and volume.
+// The test note as a fresh synthesizer plays it with that program and volume,
+// sent once the SoundFont is in (a rendering waits for it), not queued.
 inline std::vector<float> Reference(int program, int volume, double seconds)
 {
     auto synth = OfflineSynth();
@@ -64,10 +66,21 @@ inline std::vector<float> Reference(int program, int volume, double seconds)
     EXPECT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
     if (!port)
         return {};
+    Render(*synth, 0.01);
     port->ShortMsg(0x000000C0u | uint32_t(program) << 8);
     port->ShortMsg(0x000007B0u | uint32_t(volume) << 16);
     port->ShortMsg(kTestNoteOn);
     return Render(*synth, seconds);
 }
+
+// The main window on a synthesizer of the test's; the backend goes with it.
+class WindowTest : public ViewFixture {
+protected:
+    void TearDown() override
+    {
+        ViewFixture::TearDown();
+        MidiSystem::Install(nullptr);
+    }
+};
 
 } // namespace synthtest
