@@ -43,6 +43,26 @@ uint32_t FromElement(long raw, long minimum, long maximum)
     return static_cast<uint32_t>((offset * 65535 + span / 2) / span);
 }
 
+// Calls visit(channel) for each playback channel of the element; true when
+// it answered for at least one.
+template <class Visit>
+bool EachPlaybackChannel(snd_mixer_elem_t* element, Visit visit)
+{
+    bool any = false;
+    for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
+        const auto channel = static_cast<snd_mixer_selem_channel_id_t>(ch);
+        if (snd_mixer_selem_has_playback_channel(element, channel) && visit(channel))
+            any = true;
+    }
+    return any;
+}
+
+bool VolumeRange(snd_mixer_elem_t* element, long& minimum, long& maximum)
+{
+    return snd_mixer_selem_get_playback_volume_range(element, &minimum, &maximum) == 0 &&
+           maximum > minimum;
+}
+
 // The master element of one control device, opened with an ALSA
 // configuration of its own.
 class CAlsaMaster {
@@ -132,10 +152,10 @@ std::unique_ptr<CAlsaMaster> CAlsaMaster::Open(const QByteArray& device)
         qCDebug(lcMixer) << "no master element on" << device;
         return nullptr;
     }
-    for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
-        if (snd_mixer_selem_has_playback_channel(element, static_cast<snd_mixer_selem_channel_id_t>(ch)))
-            ++master->m_nChannels;
-    }
+    EachPlaybackChannel(element, [&](snd_mixer_selem_channel_id_t) {
+        ++master->m_nChannels;
+        return true;
+    });
     master->m_bSwitch = snd_mixer_selem_has_playback_switch(element) != 0;
     return master;
 }
@@ -170,22 +190,18 @@ MMRESULT CAlsaMaster::ReadVolume(uint32_t& level)
     if (element == nullptr)
         return result;
     long minimum = 0, maximum = 0;
-    if (snd_mixer_selem_get_playback_volume_range(element, &minimum, &maximum) < 0 || maximum <= minimum)
+    if (!VolumeRange(element, minimum, maximum))
         return MMSYSERR_ERROR;
     // One value for the line: the loudest channel, as a single slider shows
     // a balance set elsewhere.
-    bool any = false;
     long loudest = minimum;
-    for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
-        const auto channel = static_cast<snd_mixer_selem_channel_id_t>(ch);
-        long raw = 0;
-        if (snd_mixer_selem_has_playback_channel(element, channel)
-            && snd_mixer_selem_get_playback_volume(element, channel, &raw) == 0) {
-            loudest = any ? std::max(loudest, raw) : raw;
-            any = true;
-        }
-    }
-    if (!any)
+    if (!EachPlaybackChannel(element, [&](snd_mixer_selem_channel_id_t channel) {
+            long raw = 0;
+            if (snd_mixer_selem_get_playback_volume(element, channel, &raw) != 0)
+                return false;
+            loudest = std::max(loudest, raw);
+            return true;
+        }))
         return MMSYSERR_ERROR;
     level = FromElement(loudest, minimum, maximum);
     return MMSYSERR_NOERROR;
@@ -198,7 +214,7 @@ MMRESULT CAlsaMaster::WriteVolume(uint32_t level)
     if (element == nullptr)
         return result;
     long minimum = 0, maximum = 0;
-    if (snd_mixer_selem_get_playback_volume_range(element, &minimum, &maximum) < 0 || maximum <= minimum)
+    if (!VolumeRange(element, minimum, maximum))
         return MMSYSERR_ERROR;
     const long raw = ToElement(level, minimum, maximum);
     return snd_mixer_selem_set_playback_volume_all(element, raw) < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
@@ -211,17 +227,14 @@ MMRESULT CAlsaMaster::ReadMute(uint32_t& muted)
     if (element == nullptr)
         return result;
     // Muted when no channel plays.
-    bool any = false, playing = false;
-    for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
-        const auto channel = static_cast<snd_mixer_selem_channel_id_t>(ch);
-        int on = 0;
-        if (snd_mixer_selem_has_playback_channel(element, channel)
-            && snd_mixer_selem_get_playback_switch(element, channel, &on) == 0) {
-            any = true;
+    bool playing = false;
+    if (!EachPlaybackChannel(element, [&](snd_mixer_selem_channel_id_t channel) {
+            int on = 0;
+            if (snd_mixer_selem_get_playback_switch(element, channel, &on) != 0)
+                return false;
             playing = playing || on;
-        }
-    }
-    if (!any)
+            return true;
+        }))
         return MMSYSERR_ERROR;
     muted = playing ? 0 : 1;
     return MMSYSERR_NOERROR;

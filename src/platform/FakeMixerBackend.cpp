@@ -2,6 +2,7 @@
 
 #include "platform/MixerLineTable.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -11,7 +12,6 @@ struct FakeDevice {
     MIXERCAPS caps;
     CMixerLineTable table;
     std::map<uint32_t, uint32_t> values;
-    std::map<uint32_t, uint32_t> lastSet;
     bool removed = false;
 };
 
@@ -143,10 +143,8 @@ public:
         MMRESULT result = m_pState->Failure(MixerCall::SetControlValue, controlId);
         if (result == MMSYSERR_NOERROR)
             result = m_pDevice->table.CheckSet(controlId, value);
-        if (result == MMSYSERR_NOERROR) {
+        if (result == MMSYSERR_NOERROR)
             m_pDevice->values[controlId] = value;
-            m_pDevice->lastSet[controlId] = value;
-        }
         m_pState->sets.push_back({m_pState->IndexOf(*m_pDevice), controlId, value, result});
         return result;
     }
@@ -176,12 +174,6 @@ uint32_t CFakeMixerBackend::AddDevice(const QString& name)
     return static_cast<uint32_t>(m_pState->devices.size() - 1);
 }
 
-uint32_t CFakeMixerBackend::AddStandardDevice()
-{
-    std::lock_guard lock(m_pState->mutex);
-    return m_pState->AddStandard();
-}
-
 uint32_t CFakeMixerBackend::AddDestination(uint32_t device, const MIXERLINE& line)
 {
     std::lock_guard lock(m_pState->mutex);
@@ -205,13 +197,6 @@ bool CFakeMixerBackend::AddControl(uint32_t device, uint32_t lineId, const MIXER
         return false;
     d->values[control.dwControlID] = value;
     return true;
-}
-
-void CFakeMixerBackend::SetCaps(uint32_t device, const MIXERCAPS& caps)
-{
-    std::lock_guard lock(m_pState->mutex);
-    if (const DevicePtr d = m_pState->At(device))
-        d->caps = caps;
 }
 
 void CFakeMixerBackend::SetDeviceCount(unsigned count)
@@ -285,11 +270,11 @@ void CFakeMixerBackend::SetValue(uint32_t device, uint32_t controlId, uint32_t v
 std::optional<uint32_t> CFakeMixerBackend::LastSet(uint32_t device, uint32_t controlId) const
 {
     std::lock_guard lock(m_pState->mutex);
-    const DevicePtr d = m_pState->At(device);
-    if (!d)
-        return std::nullopt;
-    auto it = d->lastSet.find(controlId);
-    return it != d->lastSet.end() ? std::optional<uint32_t>(it->second) : std::nullopt;
+    const auto& sets = m_pState->sets;
+    const auto it = std::find_if(sets.rbegin(), sets.rend(), [&](const SetRecord& set) {
+        return set.device == device && set.controlId == controlId && set.result == MMSYSERR_NOERROR;
+    });
+    return it != sets.rend() ? std::optional<uint32_t>(it->value) : std::nullopt;
 }
 
 std::vector<CFakeMixerBackend::SetRecord> CFakeMixerBackend::Sets() const
@@ -308,13 +293,6 @@ unsigned CFakeMixerBackend::OpenHandles() const
 {
     std::lock_guard lock(m_pState->mutex);
     return m_pState->openHandles;
-}
-
-void CFakeMixerBackend::ClearRecords()
-{
-    std::lock_guard lock(m_pState->mutex);
-    m_pState->sets.clear();
-    m_pState->opens.clear();
 }
 
 unsigned CFakeMixerBackend::DeviceCount()

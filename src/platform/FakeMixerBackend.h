@@ -24,24 +24,21 @@ enum class MixerCall {
 
 class CFakeMixerBackend : public IMixerBackend {
 public:
-    // Starts with that many standard devices (see AddStandardDevice).
+    // Starts with that many standard devices: laid out as the system mixer is
+    // (SystemMixerLayout, speakers "Master" with a mute), every volume at
+    // 65535, mutes off, the meter at 0.
     explicit CFakeMixerBackend(unsigned standardDevices = 1);
     ~CFakeMixerBackend() override;
 
     // ---- devices, lines and controls
     // A device with no lines, at the end of the list; returns its id.
     uint32_t AddDevice(const QString& name = QStringLiteral("Fake Mixer"));
-    // A device laid out as the system mixer is (SystemMixerLayout, speakers
-    // "Master" with a mute), every volume at 65535, mutes off, the meter at 0.
-    uint32_t AddStandardDevice();
     // Lines and controls as given; the fake keeps the indices, counts and
     // source flags as a mixer does (see CMixerLineTable). The line adders
     // return the line's index (UINT32_MAX: no such device or destination).
     uint32_t AddDestination(uint32_t device, const MIXERLINE& line);
     uint32_t AddSource(uint32_t device, uint32_t destination, const MIXERLINE& line);
     bool AddControl(uint32_t device, uint32_t lineId, const MIXERCONTROL& control, uint32_t value = 0);
-    // Everything but cDestinations, which counts the destinations.
-    void SetCaps(uint32_t device, const MIXERCAPS& caps);
     // Devices go from the end of the list, or standard ones are added.
     void SetDeviceCount(unsigned count);
 
@@ -82,7 +79,6 @@ public:
     };
     std::vector<OpenRecord> Opens() const;
     unsigned OpenHandles() const; // handles open now, on listed devices or gone ones
-    void ClearRecords();
 
     // ---- IMixerBackend
     unsigned DeviceCount() override;

@@ -26,9 +26,6 @@
 
 class CJackMidiOutPort : public IMidiOutPort {
 public:
-    // Over a second at 100,000 messages a second.
-    static constexpr std::size_t kRingMessages = 1u << 17;
-
     // deviceId: the peer's index in the list read at `generation`.
     static MMRESULT Open(std::shared_ptr<CRtMidiSystems> systems, const CRtMidiPeer& peer,
                          uint32_t deviceId, uint64_t generation, MidiPortLostHandler onLost,
@@ -52,6 +49,6 @@ private:
     std::atomic<uint64_t> m_nCycles{0}; // process cycles run, counted at their end
     std::mutex m_mutex; // the senders' order; never taken by the process thread
     CSoundingNotes m_notes; // under m_mutex
-    CMidiMessageRing m_ring{kRingMessages};
+    CMidiMessageRing m_ring{CMidiMessageRing::kPortMessages};
     CJackMidiPortClient m_client; // last: closed first, ending the process callbacks
 };

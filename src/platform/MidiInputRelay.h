@@ -23,9 +23,6 @@
 
 class CMidiInputRelay {
 public:
-    // Over a second at 100,000 messages a second.
-    static constexpr std::size_t kRingMessages = 1u << 17;
-
     explicit CMidiInputRelay(MidiInputHandler onData) : m_onData(std::move(onData)) {}
     ~CMidiInputRelay() { StopReader(); }
     CMidiInputRelay(const CMidiInputRelay&) = delete;
@@ -62,7 +59,7 @@ private:
     std::atomic<bool> m_bStarted{false};
     std::atomic<uint64_t> m_nLost{0}; // written by the producer only
     bool m_bPushed = false;           // the producer's own
-    CMidiMessageRing m_ring{kRingMessages};
+    CMidiMessageRing m_ring{CMidiMessageRing::kPortMessages};
     // The reader's sleep: it sets m_bSleeping, looks at the ring once more and
     // waits on m_nWake; the producer clears the flag and bumps m_nWake. Both
     // sides only exchange the flag, so what was pushed before is seen.

@@ -17,6 +17,10 @@
 
 class CMidiMessageRing {
 public:
+    // What a port's ring holds: over a second at 100,000 messages a second,
+    // more than the densest stream a port carries.
+    static constexpr std::size_t kPortMessages = 1u << 17;
+
     // Room for at least minCapacity messages (rounded up to a power of two).
     explicit CMidiMessageRing(std::size_t minCapacity)
         : m_nMask(std::bit_ceil(minCapacity < 2 ? std::size_t{2} : minCapacity) - 1),

@@ -43,27 +43,17 @@ void CSynthLine::Process(float* left, float* right, int frames)
         m_bMute.load(std::memory_order_relaxed) ? 0.0f : Gain(m_nVolume.load(std::memory_order_relaxed));
     float gain = m_fGain.load(std::memory_order_relaxed);
     float peak = 0;
-    int i = 0;
     // A fixed slope toward the new gain: a full swing takes kRampFrames, a
     // small change less, and no sample differs from its neighbour by more
-    // than the signal itself moves plus one step.
+    // than the signal itself moves plus one step. A gain of 0 leaves exactly
+    // nothing, not a whisper of what was rendered.
     constexpr float kStep = 1.0f / kRampFrames;
-    for (; i < frames && gain != target; ++i) {
-        gain = gain < target ? std::min(target, gain + kStep) : std::max(target, gain - kStep);
+    for (int i = 0; i < frames; ++i) {
+        if (gain != target)
+            gain = gain < target ? std::min(target, gain + kStep) : std::max(target, gain - kStep);
         left[i] *= gain;
         right[i] *= gain;
         peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
-    }
-    if (gain == 0.0f) {
-        // Exactly nothing, not a whisper of what was rendered.
-        std::fill(left + i, left + frames, 0.0f);
-        std::fill(right + i, right + frames, 0.0f);
-    } else {
-        for (; i < frames; ++i) {
-            left[i] *= gain;
-            right[i] *= gain;
-            peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
-        }
     }
     m_fGain.store(gain, std::memory_order_relaxed);
 

@@ -38,7 +38,7 @@ void CTessaroView::CreateMixerTimers()
 void CTessaroView::OnMixerCheckTimer()
 {
     m_MixerCheckTimer.stop();
-    if (!m_Mixer.Open(0, this) || !m_Mixer.IsOpen())
+    if (!m_Mixer.Open(0, this))
         return;
 
     // Once only: a later set-up does not ask about the master mute again.
