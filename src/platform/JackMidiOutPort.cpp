@@ -97,9 +97,12 @@ int CJackMidiOutPort::OnProcess(jack_nframes_t frames, void* arg)
         const CJackBufferTurn turn(buffer);
         jack_midi_clear_buffer(buffer);
         // All at the cycle's first frame: they are already late, and equal
-        // times keep the order they were sent in.
+        // times keep the order they were sent in. Nothing before the
+        // connection is in the server's graph: what was sent as the port
+        // opened (the channel set-up) would go nowhere.
         uint32_t msg;
-        while (self->m_ring.Front(msg)) {
+        const bool connected = self->m_client.Connected();
+        while (connected && self->m_ring.Front(msg)) {
             uint8_t bytes[3];
             const std::size_t size = MidiWire::Encode(msg, bytes); // checked when sent
             jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, size);

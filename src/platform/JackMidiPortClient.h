@@ -33,6 +33,10 @@ public:
 
     // For the process callback: the port's buffer of this cycle.
     void* Buffer(jack_nframes_t frames) const { return jack_port_get_buffer(m_pPort, frames); }
+    // For the process callback: whether this cycle's graph has our port
+    // connected. jack_connect() returns before the server takes the new
+    // connection into its graph, a cycle or more later.
+    bool Connected() const { return jack_port_connected(m_pPort) > 0; }
     uint64_t Epoch() const { return m_nEpoch; }
 
 private:
