@@ -2,34 +2,29 @@
 #include "app/CTessaroDoc.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-TEST(Document, SaveWritesExactlyTheLogWithCrLf)
+TEST(Document, SaveWritesExactlyTheLogWithCrLfAndReadBringsItBack)
 {
     QTemporaryDir dir;
     CTessaroDoc doc;
-    doc.m_strLog = QStringLiteral("14:05:09.27\t[Note On] Ch 01  60 100\r\ntyped é\nmore");
     const QString path = dir.filePath("log.kvf");
+    ASSERT_TRUE(doc.WriteLog(path)); // an empty log, an empty file
+    EXPECT_EQ(QFile(path).size(), 0);
+
+    doc.m_strLog = QStringLiteral("14:05:09.27\t[Note On] Ch 01  60 100\r\ntyped é\nmore");
     ASSERT_TRUE(doc.WriteLog(path));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(),
-              QByteArray("14:05:09.27\t[Note On] Ch 01  60 100\r\ntyped \xc3\xa9\r\nmore"));
-
+    EXPECT_EQ(f.readAll(), QByteArray("14:05:09.27\t[Note On] Ch 01  60 100\r\ntyped \xc3\xa9\r\nmore"));
     QString back;
     ASSERT_TRUE(CTessaroDoc::ReadLog(path, back));
     EXPECT_EQ(back, QStringLiteral("14:05:09.27\t[Note On] Ch 01  60 100\r\ntyped é\r\nmore"));
-}
 
-TEST(Document, EmptyLogSavesAnEmptyFile)
-{
-    QTemporaryDir dir;
-    CTessaroDoc doc;
-    const QString path = dir.filePath("empty.kvf");
-    ASSERT_TRUE(doc.WriteLog(path));
-    EXPECT_EQ(QFileInfo(path).size(), 0);
+    doc.SetPathName(path); // a new document is untitled again
+    doc.OnNewDocument();
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
 }
 
 TEST(Document, FailuresAreReportedAndLeaveOldFilesAlone)
@@ -40,28 +35,16 @@ TEST(Document, FailuresAreReportedAndLeaveOldFilesAlone)
     QString error;
     EXPECT_FALSE(doc.WriteLog(dir.filePath("no/such/folder/log.kvf"), &error));
     EXPECT_FALSE(error.isEmpty());
-
     QString text = "unchanged";
     EXPECT_FALSE(CTessaroDoc::ReadLog(dir.filePath("missing.kvf"), text, &error));
     EXPECT_EQ(text, "unchanged");
 
     // Binary garbage reads as text without its NULs, never as a crash.
-    const QString junk = dir.filePath("junk.kvf");
-    QFile f(junk);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("a\0b\xff\xfe\r\n", 7));
-    f.close();
-    ASSERT_TRUE(CTessaroDoc::ReadLog(junk, text));
+    QFile junk(dir.filePath("junk.kvf"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray("a\0b\xff\xfe\r\n", 7));
+    junk.close();
+    ASSERT_TRUE(CTessaroDoc::ReadLog(junk.fileName(), text));
     EXPECT_FALSE(text.contains(QChar(0)));
     EXPECT_TRUE(text.startsWith("ab"));
-}
-
-TEST(Document, TitleFollowsThePath)
-{
-    CTessaroDoc doc;
-    EXPECT_EQ(doc.GetTitle(), "Untitled");
-    doc.SetPathName("/tmp/lesson one.kvf");
-    EXPECT_EQ(doc.GetTitle(), "lesson one.kvf");
-    doc.OnNewDocument();
-    EXPECT_EQ(doc.GetTitle(), "Untitled");
 }

@@ -6,18 +6,16 @@
 #include "app/CSingleInstance.h"
 #include "view/ViewFixture.h"
 
-#include <QDialog>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <csignal>
 #include <thread>
 
-class SignalQuitTest : public ViewFixture {};
+using SignalQuitTest = ViewFixture;
 
 TEST_F(SignalQuitTest, ASignalEndsAMenuAndADialogAsCancelledThenTheMainLoop)
 {

@@ -5,7 +5,6 @@
 #include "dialogs/CSelectMIDIInDeviceDlg.h"
 #include "dialogs/CSelectMIDIOutDeviceDlg.h"
 #include "dialogs/DeviceSelection.h"
-#include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
 #include "midi/MidiDeviceDialogs.h"
 #include "platform/Profile.h"
@@ -56,7 +55,6 @@ TEST_F(DeviceSelectionTest, InputListNamesDevicesAndEndsWithEmptyEntry)
 {
     CSelectMIDIInDeviceDlg dlg;
     dlg.show();
-    EXPECT_EQ(dlg.windowTitle(), "Select MIDI In Device");
     EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({"Keys", "[ Invalid Driver ]", ""}));
     // Stored "no device": the first device, described beside the labels.
     EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 0);
@@ -76,32 +74,28 @@ TEST_F(DeviceSelectionTest, InputListNamesDevicesAndEndsWithEmptyEntry)
         again.show();
         EXPECT_EQ(again.m_ctlDeviceList->currentIndex(), expected) << stored;
     }
-}
 
-TEST_F(DeviceSelectionTest, InputWithoutDevicesHasOnlyTheEmptyEntry)
-{
+    // Without devices only the empty entry is left, and it chooses none.
     m_pLoop->SetInputCount(0);
-    CSelectMIDIInDeviceDlg dlg;
-    dlg.m_nDeviceID = 0;
-    dlg.show();
-    EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({""}));
-    EXPECT_EQ(dlg.m_ctlDescription->text(), "");
-    Click(dlg, IDOK);
-    EXPECT_EQ(dlg.m_nDeviceID, MIDI_NO_DEVICE);
-}
+    CSelectMIDIInDeviceDlg none;
+    none.m_nDeviceID = 0;
+    none.show();
+    EXPECT_EQ(Entries(none.m_ctlDeviceList), QStringList({""}));
+    Click(none, IDOK);
+    EXPECT_EQ(none.m_nDeviceID, MIDI_NO_DEVICE);
 
-TEST_F(DeviceSelectionTest, LongProductNamesAreShownWhole)
-{
+    // A long product name is shown whole, and the dialog grows to hold it.
     const QString longName =
         QStringLiteral("Very Long USB MIDI Interface Name:Port Number One 24:0 (with extras)");
+    m_pLoop->SetInputCount(1);
     m_pLoop->SetInputName(0, longName);
-    CSelectMIDIInDeviceDlg dlg;
-    dlg.show();
-    EXPECT_EQ(dlg.m_ctlDeviceList->itemText(0), longName);
-    EXPECT_TRUE(dlg.m_ctlDescription->text().contains(longName));
-    EXPECT_GE(dlg.m_ctlDescription->width(), QFontMetrics(dlg.m_ctlDescription->font()).horizontalAdvance(longName));
-    EXPECT_LE(dlg.m_ctlDescription->geometry().right(), dlg.width());
-    EXPECT_LE(dlg.GetDlgItem(IDCANCEL)->geometry().right(), dlg.width());
+    CSelectMIDIInDeviceDlg wide;
+    wide.show();
+    EXPECT_EQ(wide.m_ctlDeviceList->itemText(0), longName);
+    EXPECT_TRUE(wide.m_ctlDescription->text().contains(longName));
+    EXPECT_GE(wide.m_ctlDescription->width(), QFontMetrics(wide.m_ctlDescription->font()).horizontalAdvance(longName));
+    EXPECT_LE(wide.m_ctlDescription->geometry().right(), wide.width());
+    EXPECT_LE(wide.GetDlgItem(IDCANCEL)->geometry().right(), wide.width());
 }
 
 TEST_F(DeviceSelectionTest, OutputMapperBoxTogglesListAndDescription)
@@ -110,7 +104,6 @@ TEST_F(DeviceSelectionTest, OutputMapperBoxTogglesListAndDescription)
     dlg.m_bUseMapper = 1;
     dlg.m_nDeviceID = MIDI_MAPPER;
     dlg.show();
-    EXPECT_EQ(dlg.windowTitle(), "Select MIDI Out Device");
     EXPECT_EQ(Entries(dlg.m_ctlDeviceList), QStringList({"Keys", "Second synth", ""}));
     EXPECT_TRUE(dlg.m_ctlUseMapper->isChecked());
     EXPECT_FALSE(dlg.m_ctlDeviceList->isEnabled());
@@ -158,20 +151,14 @@ void PickSecond(int button)
     });
 }
 
+// The view drives the input's selection (tests/view/ViewDialogCommandsTest.cpp);
+// here the output's answers reach the device and the profile.
 TEST_F(DeviceSelectionTest, SelectDeviceRunsTheDialogs)
 {
     // Whatever was installed before comes back at the end.
     const CScopedService<IMidiDeviceDialogs> restore(nullptr);
     InstallDeviceSelectionDialogs();
     kvtest::ClearProfile();
-
-    CMIDIInDevice in;
-    WhenDialogRuns<CSelectMIDIInDeviceDlg>([](CSelectMIDIInDeviceDlg& dlg) {
-        dlg.m_ctlDeviceList->setCurrentIndex(1);
-        Click(dlg, IDOK);
-    });
-    EXPECT_EQ(in.SelectDevice(true), 1u);
-    EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", -100), 1);
 
     CMIDIOutDevice out;
     out.SetDeviceID(MIDI_MAPPER);
@@ -180,7 +167,7 @@ TEST_F(DeviceSelectionTest, SelectDeviceRunsTheDialogs)
     PickSecond(IDOK);
     EXPECT_EQ(out.SelectDevice(true), 1u);
     EXPECT_EQ(Profile::GetProfileInt("MIDIOut", "DevID", -100), 1);
-    // Ticking the box last chooses the mapper, whatever the list shows.
+    // Offered the current device; ticking the box last chooses the mapper, whatever the list shows.
     WhenDialogRuns<OutDlg>([](OutDlg& dlg) {
         EXPECT_EQ(dlg.m_ctlDeviceList->currentIndex(), 1);
         Click(dlg, OutDlg::IDC_USE_MAPPER);

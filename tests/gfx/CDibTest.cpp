@@ -1,5 +1,6 @@
-// CDib: reading BMP blocks of every depth and layout, refusing damaged ones,
-// the stored form, hit-test indexes and the monochrome export.
+// CDib: reading BMP blocks of every depth and layout, refusing damaged ones
+// (fuzz/DibFuzz.cpp throws more at it), the stored form, hit-test indexes
+// and the monochrome export.
 #include "gfx/CDib.h"
 
 #include "gfx/BmpBuilder.h"
@@ -43,23 +44,15 @@ TEST_P(DibDepths, EveryPixelReadsBackInPlace)
     CDib dib;
     ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(s)));
     EXPECT_EQ(dib.GetBitCount(), uint32_t(bitCount));
-    EXPECT_EQ(dib.NumColors(), bitCount <= 8 ? 1 << bitCount : 0);
-    int32_t w = 0, h = 0;
-    dib.GetDimensions(w, h);
-    EXPECT_EQ(QSize(w, h), QSize(13, topDown ? -5 : 5));
     ASSERT_EQ(dib.GetImage().size(), QSize(13, 5));
-    for (int y = 0; y < 5; ++y) {
+    for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 13; ++x) {
             const QRgb want = bitCount <= 8 ? s.table[s.pixel(x, y)] : (0xFF000000u | s.pixel(x, y));
-            QRgb c = 0;
-            ASSERT_TRUE(dib.GetPixelColor(x, y, c));
-            EXPECT_EQ(c, want) << x << "," << y;
             EXPECT_EQ(dib.GetImage().pixel(x, y), want) << x << "," << y;
             if (bitCount <= 8) { // the table is all distinct colours
                 EXPECT_EQ(dib.GetPixelIndex(x, y), s.pixel(x, y)) << x << "," << y;
             }
         }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDepths, DibDepths,
@@ -106,7 +99,6 @@ TEST(Dib, PixelIndexIsTheNearestTableEntry)
     ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(cases[0].s)));
     EXPECT_EQ(dib.GetNearestIndex(qRgb(201, 11, 10)), 9);
     ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(cases[1].s)));
-    EXPECT_EQ(dib.NumColors(), 3);
     EXPECT_EQ(dib.GetImage().pixel(1, 0), qRgb(0, 0, 0)); // past the table shows black
     ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(cases[3].s)));
     EXPECT_EQ(dib.GetNearestIndex(qRgb(1, 2, 3)), 0);
@@ -156,26 +148,7 @@ TEST(Dib, DamagedBlocksLoadNothing)
         EXPECT_FALSE(dib.LoadFromFileImage(good.left(n))) << n;
 }
 
-TEST(Dib, HeldBlockHasAConsistentFileHeader)
-{
-    // Writers often leave bfSize 0; the held block says what it really is.
-    QByteArray bytes = MakeBmp(PatternLayout(4, false));
-    PutLe32(bytes, kBfSize, 0);
-    bytes.append("trailing", 8);
-    CDib dib;
-    ASSERT_TRUE(dib.LoadFromFileImage(bytes));
-    EXPECT_EQ(dib.GetBlock().size(), bytes.size());
-    EXPECT_EQ(Le32(dib.GetBlock(), kBfSize), uint32_t(bytes.size()));
-
-    // A packed DIB gets the same header as the file it came from.
-    const QByteArray file = MakeBmp(PatternLayout(4, true));
-    ASSERT_TRUE(dib.LoadFromPackedDib(file.mid(14)));
-    EXPECT_EQ(dib.GetBlock(), file);
-    EXPECT_FALSE(dib.LoadFromPackedDib(file.mid(14, 39)));
-    EXPECT_TRUE(dib.IsEmpty());
-}
-
-QByteArray Stored(CDib& dib, QDataStream::ByteOrder order)
+QByteArray Stored(CDib& dib, QDataStream::ByteOrder order = QDataStream::LittleEndian)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -183,7 +156,7 @@ QByteArray Stored(CDib& dib, QDataStream::ByteOrder order)
     QDataStream ar(&buffer);
     ar.setByteOrder(order);
     EXPECT_TRUE(dib.Serialize(ar, true));
-    EXPECT_EQ(ar.byteOrder(), order);
+    EXPECT_EQ(ar.byteOrder(), order); // the caller's stream is left as it was
     return bytes;
 }
 
@@ -195,10 +168,14 @@ QDataStream::Status LoadStored(CDib& dib, const QByteArray& bytes, bool expectOk
     return ar.status();
 }
 
-TEST(Dib, StoredFormRoundTrip)
+TEST(Dib, StoredFormRoundTripAndDamage)
 {
+    // Writers often leave bfSize 0; the held block says what it really is.
+    QByteArray file = MakeBmp(PatternLayout(4, false));
+    PutLe32(file, kBfSize, 0);
     CDib dib;
-    ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(PatternLayout(8, false))));
+    ASSERT_TRUE(dib.LoadFromFileImage(file));
+    EXPECT_EQ(Le32(dib.GetBlock(), kBfSize), uint32_t(file.size()));
     // "BA", a 32-bit size, the block: little-endian whatever the stream's own order.
     for (auto order : { QDataStream::BigEndian, QDataStream::LittleEndian }) {
         const QByteArray stored = Stored(dib, order);
@@ -211,28 +188,27 @@ TEST(Dib, StoredFormRoundTrip)
     }
     // An empty object stores a zero size, which reads back as nothing.
     CDib empty, back;
-    LoadStored(back, Stored(empty, QDataStream::LittleEndian), false);
-}
+    LoadStored(back, Stored(empty), false);
 
-TEST(Dib, DamagedStoredFormsLoadNothing)
-{
-    CDib dib;
-    ASSERT_TRUE(dib.LoadFromFileImage(MakeBmp(PatternLayout(1, false))));
-    const QByteArray good = Stored(dib, QDataStream::LittleEndian);
-    auto with = [&](int at, uint32_t size, char c = 0) {
-        QByteArray b = good;
-        if (c)
-            b[at] = c;
-        else
-            PutLe32(b, at, size);
-        return b;
-    };
-    EXPECT_EQ(LoadStored(dib, with(0, 0, 'M'), false), QDataStream::ReadCorruptData); // "MA": a BMP type word backwards
-    EXPECT_EQ(LoadStored(dib, with(2, 0xFFFFFFF0u), false), QDataStream::ReadCorruptData); // refused before allocating
-    EXPECT_EQ(LoadStored(dib, with(2, uint32_t(good.size() + 100000)), false), QDataStream::ReadPastEnd);
-    EXPECT_EQ(LoadStored(dib, with(6, 0, 'X'), false), QDataStream::ReadCorruptData); // not a bitmap
+    const QByteArray good = Stored(dib);
+    QByteArray ma = good, huge = good, long_ = good, notBmp = good;
+    ma[0] = 'M'; // "MA": a BMP type word backwards
+    PutLe32(huge, 2, 0xFFFFFFF0u); // refused before allocating
+    PutLe32(long_, 2, uint32_t(good.size() + 100000));
+    notBmp[6] = 'X';
+    EXPECT_EQ(LoadStored(dib, ma, false), QDataStream::ReadCorruptData);
+    EXPECT_EQ(LoadStored(dib, huge, false), QDataStream::ReadCorruptData);
+    EXPECT_EQ(LoadStored(dib, long_, false), QDataStream::ReadPastEnd);
+    EXPECT_EQ(LoadStored(dib, notBmp, false), QDataStream::ReadCorruptData);
     LoadStored(dib, good.left(5), false);
     LoadStored(dib, good.left(good.size() - 1), false);
+
+    // A packed DIB gets the same header as the file it came from; a cut one loads nothing.
+    file = MakeBmp(PatternLayout(4, true));
+    ASSERT_TRUE(dib.LoadFromPackedDib(file.mid(14)));
+    EXPECT_EQ(dib.GetBlock(), file);
+    EXPECT_FALSE(dib.LoadFromPackedDib(file.mid(14, 39)));
+    EXPECT_TRUE(dib.IsEmpty());
 }
 
 TEST(Dib, MonochromeExportKeepsIndicesAndTable)
@@ -278,9 +254,6 @@ TEST(Dib, MonochromeExportKeepsIndicesAndTable)
 TEST(Dib, EmptyObjectAnswersNothing)
 {
     CDib dib;
-    int32_t w = 1, h = 1;
-    dib.GetDimensions(w, h);
-    EXPECT_EQ(QSize(w, h), QSize(0, 0));
     EXPECT_TRUE(dib.CreateDeviceImage().isNull());
     QRgb a = 0, b = 0;
     EXPECT_FALSE(dib.GetMonoColors(a, b));

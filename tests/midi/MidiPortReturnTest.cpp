@@ -27,6 +27,11 @@ protected:
 
 TEST_F(MidiPortReturnTest, AStoredNameThatIsPresentWinsOverTheIndex)
 {
+    const auto loadIn = [] {
+        CMIDIInDevice in;
+        in.LoadDeviceID();
+        return std::pair(in.m_nDeviceID, in.m_strDeviceName.toStdString());
+    };
     Profile::WriteProfileInt("MIDIOut", "DevID", 0);
     Profile::WriteProfileString("MIDIOut", "DevName", "Piano C");
     Profile::WriteProfileInt("MIDIIn", "DevID", 1);
@@ -34,20 +39,13 @@ TEST_F(MidiPortReturnTest, AStoredNameThatIsPresentWinsOverTheIndex)
     CMIDIOutDevice out;
     out.LoadDeviceID();
     EXPECT_EQ(out.m_nDeviceID, 2u);
-    CMIDIInDevice in;
-    in.LoadDeviceID();
-    EXPECT_EQ(in.m_nDeviceID, 0u);
+    EXPECT_EQ(loadIn(), std::pair(0u, std::string("Piano A")));
 
     // An absent name leaves the index rules; garbage is no name.
     Profile::WriteProfileString("MIDIIn", "DevName", "Unplugged Keyboard");
-    CMIDIInDevice in2;
-    in2.LoadDeviceID();
-    EXPECT_EQ(in2.m_nDeviceID, 1u);
-    EXPECT_EQ(in2.m_strDeviceName, "Piano B");
+    EXPECT_EQ(loadIn(), std::pair(1u, std::string("Piano B")));
     QSettings("Morvessa", "Kelvora").setValue("MIDIIn/DevName", QStringList{"a", "b"});
-    CMIDIInDevice in3;
-    in3.LoadDeviceID();
-    EXPECT_EQ(in3.m_nDeviceID, 1u);
+    EXPECT_EQ(loadIn().first, 1u);
 }
 
 TEST_F(MidiPortReturnTest, AnOutputThatFailsToOpenIsTriedAgainWhenThePortsChange)

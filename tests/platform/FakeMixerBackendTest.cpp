@@ -24,18 +24,14 @@ TEST(FakeMixerBackendTest, LinesAndControlsAreFoundAndCheckedAsTheMixerDoes)
     CFakeMixerBackend fake;
     std::unique_ptr<IMixerDevice> mixer;
     ASSERT_EQ(fake.Open(0, CALLBACK_WINDOW, mixer), MMSYSERR_NOERROR);
-    ASSERT_EQ(fake.Opens().size(), 1u);
-    EXPECT_EQ(fake.Opens()[0].flags, CALLBACK_WINDOW);
 
+    // The lines the mixer view finds (tests/view/MixerViewTest.cpp), by index and by id.
     MIXERLINE line;
     ASSERT_EQ(mixer->GetLineInfo(line, MIXER_GETLINEINFOF_DESTINATION), MMSYSERR_NOERROR);
     EXPECT_EQ(line.dwComponentType, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
-    EXPECT_EQ(line.cConnections, 1u);
-    EXPECT_EQ(line.cControls, 2u);
     line.dwSource = 0;
     ASSERT_EQ(mixer->GetLineInfo(line, MIXER_GETLINEINFOF_SOURCE), MMSYSERR_NOERROR);
     EXPECT_EQ(line.dwLineID, kSynthLine);
-    EXPECT_TRUE(line.fdwLine & MIXERLINE_LINEF_SOURCE);
     MIXERLINE byId;
     byId.dwLineID = kSynthLine;
     ASSERT_EQ(mixer->GetLineInfo(byId, MIXER_GETLINEINFOF_LINEID), MMSYSERR_NOERROR);
@@ -64,15 +60,10 @@ TEST(FakeMixerBackendTest, LinesAndControlsAreFoundAndCheckedAsTheMixerDoes)
     EXPECT_EQ(fake.Sets().size(), 4u) << "refused sets are recorded too";
 
     // A signed control takes values within its signed bounds.
-    const uint32_t pan = fake.AddDestination(0, CFakeMixerBackend::MakeLine(7, 0x1, "Pan", "Panned"));
-    EXPECT_EQ(pan, 1u);
+    fake.AddDestination(0, CFakeMixerBackend::MakeLine(7, 0x1, "Pan", "Panned"));
     ASSERT_TRUE(fake.AddControl(0, 7, CFakeMixerBackend::MakeControl(70, 0x40020001, uint32_t(-10), 10, "B", "Bal")));
     EXPECT_EQ(mixer->SetControlValue(70, uint32_t(-5)), MMSYSERR_NOERROR);
     EXPECT_EQ(mixer->SetControlValue(70, uint32_t(-11)), MIXERR_INVALVALUE);
-    fake.SetValue(0, kSynthPeak, 1234); // the synth playing
-    uint32_t value = 0;
-    ASSERT_EQ(mixer->GetControlValue(kSynthPeak, value), MMSYSERR_NOERROR);
-    EXPECT_EQ(value, 1234u);
 }
 
 TEST(FakeMixerBackendTest, ChosenFailuresAndVanishingDevices)
@@ -95,7 +86,6 @@ TEST(FakeMixerBackendTest, ChosenFailuresAndVanishingDevices)
     EXPECT_EQ(mixer->GetControlValue(kSynthVolume, value), MMSYSERR_NOERROR);
 
     fake.SetDeviceCount(0);
-    EXPECT_EQ(fake.DeviceCount(), 0u);
     EXPECT_EQ(mixer->GetControlValue(kSynthVolume, value), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(fake.OpenHandles(), 1u);
     mixer.reset();

@@ -27,7 +27,7 @@ Token::~Token()
         *seenAtEnd = CService<Token>::Get().id;
 }
 
-TEST(Service, ScopedInstallsNestAndPutBackWhatWasThere)
+TEST(Service, ScopedInstallsNestAndTheReplacedOneEndsOutsideTheLock)
 {
     EXPECT_EQ(CService<Token>::Get().id, 0);
     {
@@ -41,11 +41,9 @@ TEST(Service, ScopedInstallsNestAndPutBackWhatWasThere)
     }
     // The outer guard puts back the default it found, whatever came between.
     EXPECT_EQ(CService<Token>::Get().id, 0);
-}
 
-TEST(Service, TheReplacedOneEndsOutsideTheLock)
-{
-    // Its destructor asks the slot again: inside the lock that would hang.
+    // The replaced one ends outside the lock: its destructor asks the slot
+    // again, which inside the lock would hang.
     int seen = -1;
     CService<Token>::Install(std::make_unique<Token>(7, &seen));
     CService<Token>::Install(std::make_unique<Token>(8));

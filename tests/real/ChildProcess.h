@@ -20,26 +20,19 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // env: "NAME=value" entries set on top of ours. Output (stdout and stderr)
-    // goes to outputFile, or when it is empty into a pipe ReadOutput() reads.
-    // deathSignal: sent to the child should the test die first.
-    bool Start(const QString& program, const QStringList& args, const QStringList& env,
-               const QString& outputFile, int deathSignal);
+    // With our environment; stdout and stderr go to outputFile. deathSignal:
+    // sent to the child should the test die first.
+    bool Start(const QString& program, const QStringList& args, const QString& outputFile,
+               int deathSignal);
     bool IsRunning();
     // False when it is still running after timeoutMs.
     bool WaitForFinished(int timeoutMs);
     void Signal(int signal);
     // Whether it exited by itself with status 0.
     bool ExitedCleanly() const { return m_bExited && m_nExitCode == 0; }
-    // What it wrote into the pipe so far.
-    QString ReadOutput();
 
 private:
-    void Drain();
-
     pid_t m_pid = -1;
-    int m_nPipe = -1;
     bool m_bExited = false;
     int m_nExitCode = -1;
-    QByteArray m_output;
 };

@@ -1,10 +1,13 @@
 // Our ports against a real JACK server (dummy driver) and real peers: the bytes
-// that leave, the events that arrive, and peers or the server going away.
-#include "JackTestClient.h"
+// that leave, the events that arrive, and peers or the server going away. And
+// the backend's port lists as peers come and go: who is told, an open port's
+// place as others leave before it, a server that comes back. JACK tells of a
+// change before its lists show it; what a listener or an open port finds must
+// be the lists after it.
+#include "JackSequencePeers.h"
 #include "JackTestServer.h"
 
 #include "../midi/MidiTestReceiver.h"
-#include "midi/MIDICaps.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
 #include "platform/BuiltinSynth.h"
@@ -17,28 +20,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 namespace {
 
-// The device number of the named port, as the program counts them.
-template <class Caps>
-uint32_t IndexOf(const QString& name, unsigned count)
-{
-    for (unsigned i = 0; i < count; ++i) {
-        Caps caps(i);
-        if (caps.Query() == MMSYSERR_NOERROR && caps.szPname == name)
-            return i;
-    }
-    return MIDI_NO_DEVICE;
-}
 uint32_t InputIndexOf(const QString& name)
 {
-    return IndexOf<CMIDIInCaps>(name, MidiSystem::Backend().InputCount());
+    return kvseq::IndexOf(MidiSystem::Backend(), name, true);
 }
 uint32_t OutputIndexOf(const QString& name)
 {
-    return IndexOf<CMIDIOutCaps>(name, MidiSystem::Backend().OutputCount());
+    return kvseq::IndexOf(MidiSystem::Backend(), name, false);
 }
 
 template <class Device>
@@ -48,115 +41,75 @@ MMRESULT OpenNamed(Device& device, uint32_t id, MidiTestReceiver* view)
     return device.Open(view);
 }
 
-// Our ports on JACK; the mapper is a synthesizer rendering offline.
-void InstallJackBackend()
-{
-    auto synth = std::make_shared<CBuiltinSynth>();
-    synth->SetOffline(true);
-    MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synth));
-}
-
 class JackMidiTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!JackTestServer::Available())
-            return;
-        s_server = new JackTestServer;
-        if (!s_server->Start()) {
-            ADD_FAILURE() << "jackd did not start:\n" << qPrintable(s_server->Log());
-            delete s_server;
-            s_server = nullptr;
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        MidiSystem::Install(nullptr); // our clients leave before the server does
-        delete s_server;
-        s_server = nullptr;
-    }
-
     void SetUp() override
     {
-        if (!s_server)
+        if (!JackTestServer::Available())
             GTEST_SKIP() << "jackd is not available";
-        InstallJackBackend();
+    }
+    void TearDown() override { MidiSystem::Install(nullptr); } // before the server goes
+
+    // The server, and our ports on it; the mapper is a synthesizer rendering offline.
+    bool Start(bool synchronous)
+    {
+        if (!server.Start(256, synchronous))
+            return false;
+        auto synth = std::make_shared<CBuiltinSynth>();
+        synth->SetOffline(true);
+        MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synth));
+        return true;
     }
 
-    static JackTestServer* s_server;
+    JackTestServer server;
 };
 
-JackTestServer* JackMidiTest::s_server = nullptr;
-
-TEST_F(JackMidiTest, OutputBytesReachJackMidiDumpExactly)
+TEST_F(JackMidiTest, BytesLeaveAndEnterOurPortsExactly)
 {
-    QProcess* dump = s_server->StartClient("jack_midi_dump", {"kvdump"});
-    ASSERT_TRUE(dump);
-    ASSERT_TRUE(s_server->WaitForPort("kvdump:input"));
-
-    const uint32_t id = OutputIndexOf("kvdump:input");
-    ASSERT_NE(id, MIDI_NO_DEVICE) << qPrintable(MidiSystem::DescribeDevices());
+    ASSERT_TRUE(Start(true)) << qPrintable(server.Log());
+    kvseq::Recorder sink("kvsink");
+    kvseq::Sender feed("kvfeed");
+    ASSERT_TRUE(sink.Ok() && feed.Ok());
+    MidiTestReceiver view;
     CMIDIOutDevice out;
-    ASSERT_EQ(OpenNamed(out, id, nullptr), MMSYSERR_NOERROR);
+    CMIDIInDevice in;
+    ASSERT_EQ(OpenNamed(out, OutputIndexOf(sink.PortName()), nullptr), MMSYSERR_NOERROR)
+        << qPrintable(MidiSystem::DescribeDevices());
+    ASSERT_EQ(OpenNamed(in, InputIndexOf(feed.PortName()), &view), MMSYSERR_NOERROR);
     // Our own port is connected but never offered as a device.
-    EXPECT_EQ(s_server->Ports().filter(QRegularExpression("^Kelvora.*:MIDI Out$")).size(), 1)
-        << qPrintable(s_server->Ports().join(' '));
-    EXPECT_FALSE(MidiSystem::DescribeDevices().contains("Kelvora:")) << qPrintable(MidiSystem::DescribeDevices());
-
-    QString buffer;
-    const auto dumped = [&](qsizetype count) {
-        kvtest::WaitFor([&] {
-            dump->waitForReadyRead(20);
-            buffer += QString::fromLocal8Bit(dump->readAllStandardOutput());
-            return JackTestServer::DumpedEvents(buffer).size() >= count;
-        }, 5000);
-        return JackTestServer::DumpedEvents(buffer);
-    };
+    EXPECT_EQ(server.Ports().filter(QRegularExpression("^Kelvora.*:MIDI Out$")).size(), 1)
+        << qPrintable(server.Ports().join(' '));
+    EXPECT_FALSE(MidiSystem::DescribeDevices().contains("Kelvora:"))
+        << qPrintable(MidiSystem::DescribeDevices());
 
     for (uint32_t msg : {0x00643C90u, 0x00400BB0u, 0x000005C0u, 0x004000E0u, 0x000000F8u,
                          0x000301F2u, 0x00503F91u})
         EXPECT_EQ(out.SendShortMsg(msg), MMSYSERR_NOERROR);
     EXPECT_EQ(out.SendShortMsg(0x000000F0u), MMSYSERR_INVALPARAM); // never on the wire
-    EXPECT_EQ(dumped(7), QStringList({"90 3c 64", "b0 0b 40", "c0 05", "e0 00 40", "f8",
-                                      "f2 01 03", "91 3f 50"}))
-        << qPrintable(buffer) << qPrintable(s_server->Log());
-
+    EXPECT_EQ(sink.Events(7), QStringList({"90 3c 64", "b0 0b 40", "c0 05", "e0 00 40", "f8",
+                                           "f2 01 03", "91 3f 50"}));
     // Closing ends the two held notes, and those last bytes get out too.
     EXPECT_EQ(out.Close(), MMSYSERR_NOERROR);
-    EXPECT_EQ(dumped(9).mid(7), QStringList({"80 3c 00", "81 3f 00"}))
-        << qPrintable(buffer) << qPrintable(s_server->Log());
+    EXPECT_EQ(sink.Events(9).mid(7), QStringList({"80 3c 00", "81 3f 00"}));
     QThread::msleep(100); // and nothing more follows
-    buffer += QString::fromLocal8Bit(dump->readAllStandardOutput());
-    EXPECT_EQ(JackTestServer::DumpedEvents(buffer).size(), 9);
-}
-
-TEST_F(JackMidiTest, InputFromAJackPeerArrivesInOrderWithoutJunk)
-{
-    JackTestClient peer("kvfeed");
-    ASSERT_TRUE(peer.Ok());
-    const uint32_t id = InputIndexOf(QString::fromStdString(peer.OutPort()));
-    ASSERT_NE(id, MIDI_NO_DEVICE) << qPrintable(MidiSystem::DescribeDevices());
-
-    MidiTestReceiver view;
-    CMIDIInDevice in;
-    ASSERT_EQ(OpenNamed(in, id, &view), MMSYSERR_NOERROR);
+    EXPECT_EQ(sink.Count(), 9u);
 
     std::vector<uint32_t> expected;
     for (uint32_t n = 0; n < 2000; ++n) {
         const uint8_t key = n & 0x7F, vel = (n >> 7) & 0x7F;
-        ASSERT_TRUE(peer.Send({0x90, key, vel}));
+        ASSERT_TRUE(feed.Send({0x90, key, vel}));
         expected.push_back(0x90u | key << 8 | vel << 16);
         if (n % 250 == 0) {
             // What a sloppy or hostile peer might send: all of it is dropped...
-            peer.Send({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}); // system exclusive
-            peer.Send({0x90, 0x3C, 0x64, 0x80, 0x3C, 0x00}); // two messages in one event
-            peer.Send({0x90, 0x3C});                         // cut short
-            peer.Send({0x3C, 0x64});                         // running status / stray data
-            peer.Send({0xF7});
-            peer.Send({0xB0, 0x07, 0xFF});                   // data byte with the top bit
+            feed.Send({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}); // system exclusive
+            feed.Send({0x90, 0x3C, 0x64, 0x80, 0x3C, 0x00}); // two messages in one event
+            feed.Send({0x90, 0x3C});                         // cut short
+            feed.Send({0x3C, 0x64});                         // running status / stray data
+            feed.Send({0xF7});
+            feed.Send({0xB0, 0x07, 0xFF});                   // data byte with the top bit
             // ...but clock and active sensing are kept for the filter to judge.
-            peer.Send({0xF8});
-            peer.Send({0xFE});
+            feed.Send({0xF8});
+            feed.Send({0xFE});
             expected.push_back(0xF8);
             expected.push_back(0xFE);
         }
@@ -169,45 +122,15 @@ TEST_F(JackMidiTest, InputFromAJackPeerArrivesInOrderWithoutJunk)
     EXPECT_EQ(in.Close(), MMSYSERR_NOERROR);
 }
 
-TEST_F(JackMidiTest, SynthesizerPlaysThroughJackAudio)
-{
-    auto synth = std::make_shared<CBuiltinSynth>();
-    std::unique_ptr<IMidiOutPort> port;
-    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
-    // No PulseAudio on the test machine: JACK is the first driver that works.
-    EXPECT_TRUE(synth->AudioRunning());
-    EXPECT_FALSE(synth->AudioDriverName().isEmpty());
-    EXPECT_TRUE(synth->AudioDriverName() != "jack" || s_server->WaitForPort("Kelvora Synthesizer:left"));
-    EXPECT_EQ(port->ShortMsg(0x00643C90), MMSYSERR_NOERROR);
-    port.reset();
-    EXPECT_FALSE(synth->AudioRunning());
-    ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR); // the audio output restarts
-}
-
-// Tests that stop or upset a server have one of their own.
-class OwnJackServerTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!JackTestServer::Available())
-            GTEST_SKIP() << "jackd is not available";
-    }
-    void TearDown() override { MidiSystem::Install(nullptr); } // before the server goes
-    JackTestServer server;
-};
-
 // Asynchronous: a client killed in the middle of a cycle stalls a synchronous
 // server and upsets any for a few seconds.
-TEST_F(OwnJackServerTest, PeersKilledMidStreamLeaveTheDevicesClosed)
+TEST_F(JackMidiTest, PeersKilledMidStreamLeaveTheDevicesClosed)
 {
-    ASSERT_TRUE(server.Start(256, false)) << qPrintable(server.Log());
-    InstallJackBackend();
-
-    QProcess* seq = server.StartClient("jack_midiseq", {"kvseq", "4800", "0", "60", "2400"});
-    QProcess* sink = server.StartClient("jack_midi_dump", {"kvsink"});
+    ASSERT_TRUE(Start(false)) << qPrintable(server.Log());
+    ChildProcess* seq = server.StartClient("jack_midiseq", {"kvseq", "4800", "0", "60", "2400"});
+    ChildProcess* sink = server.StartClient("jack_midi_dump", {"kvsink"});
     ASSERT_TRUE(seq && sink);
-    ASSERT_TRUE(server.WaitForPort("kvseq:out"));
-    ASSERT_TRUE(server.WaitForPort("kvsink:input"));
+    ASSERT_TRUE(server.WaitForPort("kvseq:out") && server.WaitForPort("kvsink:input"));
 
     MidiTestReceiver view;
     CMIDIInDevice in;
@@ -240,16 +163,13 @@ TEST_F(OwnJackServerTest, PeersKilledMidStreamLeaveTheDevicesClosed)
     EXPECT_EQ(out.Close(), MMSYSERR_NOERROR);
 }
 
-TEST_F(OwnJackServerTest, ServerStoppingClosesOpenDevicesAndLaterOnesAreFound)
+TEST_F(JackMidiTest, ServerStoppingClosesOpenDevicesButNotTheOfflineSynthesizer)
 {
-    ASSERT_TRUE(server.Start()) << qPrintable(server.Log());
-    InstallJackBackend();
-
-    QProcess* sink = server.StartClient("jack_midi_dump", {"kvsink"});
-    ASSERT_TRUE(sink);
+    ASSERT_TRUE(Start(true)) << qPrintable(server.Log());
+    ASSERT_TRUE(server.StartClient("jack_midi_dump", {"kvsink"}));
     ASSERT_TRUE(server.WaitForPort("kvsink:input"));
-    auto peer = std::make_unique<JackTestClient>("kvfeed");
-    ASSERT_TRUE(peer->Ok());
+    auto feed = std::make_unique<kvseq::Sender>("kvfeed");
+    ASSERT_TRUE(feed->Ok());
 
     MidiTestReceiver view;
     CMIDIInDevice in;
@@ -257,43 +177,145 @@ TEST_F(OwnJackServerTest, ServerStoppingClosesOpenDevicesAndLaterOnesAreFound)
     ASSERT_EQ(OpenNamed(in, InputIndexOf("kvfeed:out"), &view), MMSYSERR_NOERROR);
     ASSERT_EQ(OpenNamed(out, OutputIndexOf("kvsink:input"), &view), MMSYSERR_NOERROR);
     CMIDIOutDevice synthOut; // the mapper rendering offline does not depend on the server
-    synthOut.SetDeviceID(MIDI_MAPPER);
-    ASSERT_EQ(synthOut.Open(), MMSYSERR_NOERROR);
+    ASSERT_EQ(OpenNamed(synthOut, MIDI_MAPPER, nullptr), MMSYSERR_NOERROR);
     // One that plays through JACK does: its audio client dies with the server.
     auto audible = std::make_shared<CBuiltinSynth>();
+    audible->SetAudioDrivers({"jack"});
     std::atomic<bool> audioLost{false};
     std::unique_ptr<IMidiOutPort> audiblePort;
     ASSERT_EQ(audible->OpenPort(audiblePort, [&] { audioLost = true; }), MMSYSERR_NOERROR);
-    const bool audioOnJack = audible->AudioDriverName() == "jack"; // no PulseAudio here
 
     server.Stop();
     ASSERT_TRUE(kvtest::WaitFor(
         [&] { return !in.IsOpen() && !out.GetHandle() && view.lostEvents == 2; }, 8000));
     EXPECT_TRUE(synthOut.GetHandle());
-    EXPECT_TRUE(!audioOnJack || kvtest::WaitFor([&] { return audioLost.load(); }));
+    EXPECT_TRUE(kvtest::WaitFor([&] { return audioLost.load(); }));
     // libjack crashes closing a client of a dead server after a failed attempt
     // to connect again. Listing devices while the synth's audio client is still
     // open must therefore not try; the test's own client goes first, as it is
     // not counted.
-    peer.reset();
+    feed.reset();
     EXPECT_EQ(MidiSystem::Backend().InputCount(), 0u);
     audiblePort.reset(); // as the device would on the loss
     EXPECT_TRUE(kvtest::WaitFor(
-        [] {
-            return MidiSystem::Backend().InputCount() == 0 &&
-                   MidiSystem::Backend().OutputCount() == 0;
-        },
+        [] { return MidiSystem::Backend().InputCount() == 0 && MidiSystem::Backend().OutputCount() == 0; },
         8000));
+    // (A server started later is found: JackPortListTest and PortsReturnJackTest.)
+}
 
-    // A server started later is found without restarting the program.
-    ASSERT_TRUE(server.Start()) << qPrintable(server.Log());
-    ASSERT_TRUE(server.StartClient("jack_midi_dump", {"kvsink"}));
-    ASSERT_TRUE(server.WaitForPort("kvsink:input"));
-    EXPECT_TRUE(kvtest::WaitFor([&] { return OutputIndexOf("kvsink:input") != MIDI_NO_DEVICE; },
-                                5000));
-    out.SetDeviceID(OutputIndexOf("kvsink:input"));
-    EXPECT_EQ(out.Open(), MMSYSERR_NOERROR);
-    out.Close();
+
+class JackPortListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!JackTestServer::Available())
+            GTEST_SKIP() << "jackd is not available";
+        ASSERT_TRUE(server.Start(256, false)) << qPrintable(server.Log());
+        backend = std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack);
+    }
+
+    // A listener that lists the ports itself: no lock of the backend's is held then.
+    int Listen()
+    {
+        return backend->AddPortsListener([this] {
+            const QStringList seen = kvseq::PortNames(*backend, true) + kvseq::PortNames(*backend, false);
+            std::lock_guard lock(mutex);
+            last = seen;
+            ++calls;
+        });
+    }
+    // Whether its latest call, one after the first `from`, found `port` listed (or not).
+    bool Told(int from, const QString& port, bool listed)
+    {
+        return kvtest::WaitFor([&] {
+            std::lock_guard lock(mutex);
+            return calls > from && last.contains(port) == listed;
+        }, 8000);
+    }
+
+    JackTestServer server; // outlives the backend and its ports
+    std::unique_ptr<CRtMidiBackend> backend;
+    std::mutex mutex;
+    std::atomic<int> calls{0};
+    QStringList last; // what the latest call found
+};
+
+TEST_F(JackPortListTest, ListenersAreToldOfPortsAndServersComingAndGoingUntilRemoved)
+{
+    ASSERT_EQ(backend->OutputCount(), 0u); // connected, nothing to list
+    const int listener = Listen();
+    std::atomic<int> selfId{0}, selfCalls{0}; // one that removes itself when told
+    selfId = backend->AddPortsListener([&] {
+        if (const int me = selfId.load()) {
+            ++selfCalls;
+            backend->RemovePortsListener(me);
+        }
+    });
+
+    // A program that closes its client, as it quits: JACK tells of its port
+    // going before its lists show that.
+    auto peer = std::make_unique<kvseq::Sender>("kvlisten");
+    ASSERT_TRUE(Told(0, "kvlisten:out", true)) << calls << " calls";
+    int before = calls;
+    peer.reset();
+    ASSERT_TRUE(Told(before, "kvlisten:out", false)) << calls << " calls";
+
+    // The server stops, and starts again: found with nothing but the listener
+    // listing the ports, and only when told.
+    before = calls;
+    server.Stop();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return calls > before; })) << "not told the server went";
+    before = calls;
+    ASSERT_TRUE(server.Start(256, false)) << qPrintable(server.Log());
+    auto back = std::make_unique<kvseq::Sender>("kvback");
+    ASSERT_TRUE(Told(before, "kvback:out", true)) << calls << " calls";
+
+    // Removed: never told again, though ports keep going and coming.
+    backend->RemovePortsListener(listener);
+    before = calls;
+    back.reset();
+    kvseq::Sender later("kvlater");
+    ASSERT_TRUE(
+        kvtest::WaitFor([&] { return kvseq::PortNames(*backend, true) == QStringList{"kvlater:out"}; }));
+    QThread::msleep(200);
+    EXPECT_EQ(calls, before);
+    EXPECT_EQ(selfCalls, 1);
+}
+
+TEST_F(JackPortListTest, OpenPortsKnowTheirPlaceAsPeersBeforeThemLeave)
+{
+    // A and B each have an input (jack_midi_dump, killed as a crash would end
+    // it) and an output (our test client, closed as a program quits), A's first.
+    ChildProcess* sinkA = server.StartClient("jack_midi_dump", {"kvA"});
+    ASSERT_TRUE(sinkA && server.WaitForPort("kvA:input"));
+    auto sourceA = std::make_unique<kvseq::Sender>("kvAsrc");
+    ChildProcess* sinkB = server.StartClient("jack_midi_dump", {"kvB"});
+    ASSERT_TRUE(sinkB && server.WaitForPort("kvB:input"));
+    auto sourceB = std::make_unique<kvseq::Sender>("kvBsrc");
+    ASSERT_EQ(kvseq::PortNames(*backend, false), QStringList({"kvA:input", "kvB:input"}));
+    ASSERT_EQ(kvseq::PortNames(*backend, true), QStringList({"kvAsrc:out", "kvBsrc:out"}));
+    std::atomic<int> lost{0};
+    std::unique_ptr<IMidiOutPort> out;
+    std::unique_ptr<IMidiInPort> in;
+    ASSERT_EQ(backend->OpenOutput(1, [&] { ++lost; }, out), MMSYSERR_NOERROR);
+    ASSERT_EQ(backend->OpenInput(1, [](uint32_t) {}, [&] { ++lost; }, in), MMSYSERR_NOERROR);
+
+    // A leaves: B's ports move down one. Asked as often as a status bar would,
+    // so an early look must not stick.
+    JackTestServer::Kill(sinkA);
+    sourceA.reset();
+    EXPECT_TRUE(kvtest::WaitFor([&] { return out->DeviceId() == 0 && in->DeviceId() == 0; }))
+        << out->DeviceId() << " " << in->DeviceId();
+    EXPECT_EQ(lost, 0);
+
+    // B leaves: the ports are in the list no more, and each is lost once.
+    JackTestServer::Kill(sinkB);
+    sourceB.reset();
+    EXPECT_TRUE(kvtest::WaitFor([&] {
+        return out->DeviceId() == MIDI_NO_DEVICE && in->DeviceId() == MIDI_NO_DEVICE && lost == 2;
+    })) << out->DeviceId() << " " << in->DeviceId() << " " << lost;
+    QThread::msleep(100);
+    EXPECT_EQ(lost, 2);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <jack/midiport.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
@@ -21,30 +22,33 @@ namespace kvseq {
 
 namespace {
 
-jack_client_t* OpenClient(std::string& name)
+// A client with one MIDI port, its callback started; `client` is set before
+// that, for the callback to use.
+void OpenPeer(jack_client_t*& client, jack_port_t*& port, std::string& name, bool output,
+              JackProcessCallback process, void* arg)
 {
     jack_status_t status{};
-    jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
-    if (client)
-        name = jack_get_client_name(client);
-    return client;
+    client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    if (!client)
+        return;
+    name = jack_get_client_name(client);
+    port = jack_port_register(client, output ? "out" : "input", JACK_DEFAULT_MIDI_TYPE,
+                              output ? JackPortIsOutput : JackPortIsInput, 0);
+    jack_set_process_callback(client, process, arg);
+    if (!port || jack_activate(client) != 0) {
+        jack_client_close(client);
+        client = nullptr;
+    }
 }
 
 } // namespace
 
 // ---- sender
 
-Sender::Sender(const std::string& name) : m_strName(name)
+Sender::Sender(const std::string& name, uint32_t perCycle)
+    : m_strName(name), m_nPerCycle(std::max<uint32_t>(perCycle, 1)), m_raw(1 << 18)
 {
-    m_pClient = OpenClient(m_strName);
-    if (!m_pClient)
-        return;
-    m_pOut = jack_port_register(m_pClient, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(m_pClient, &Sender::Process, this);
-    if (!m_pOut || jack_activate(m_pClient) != 0) {
-        jack_client_close(m_pClient);
-        m_pClient = nullptr;
-    }
+    OpenPeer(m_pClient, m_pOut, m_strName, true, &Sender::Process, this);
 }
 
 Sender::~Sender()
@@ -68,6 +72,17 @@ void Sender::Start(uint32_t count, uint32_t rate)
     m_state.store(count ? kArmed : kFinished, std::memory_order_release);
 }
 
+bool Sender::Send(std::initializer_list<uint8_t> bytes)
+{
+    const uint32_t queued = m_nQueued.load();
+    if (bytes.size() < 1 || bytes.size() > 7 || queued == m_raw.size())
+        return false;
+    m_raw[queued].size = static_cast<uint8_t>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), m_raw[queued].bytes);
+    m_nQueued.store(queued + 1, std::memory_order_release);
+    return true;
+}
+
 int Sender::Process(jack_nframes_t frames, void* arg)
 {
     auto* self = static_cast<Sender*>(arg);
@@ -80,8 +95,18 @@ int Sender::Process(jack_nframes_t frames, void* arg)
         self->m_nStart = cycle;
         self->m_state.store(state = kRunning);
     }
-    if (state != kRunning)
+    if (state != kRunning) {
+        uint32_t sent = self->m_nRawSent.load(std::memory_order_relaxed);
+        const uint32_t queued = self->m_nQueued.load(std::memory_order_acquire);
+        const uint32_t end = std::min(queued, sent + self->m_nPerCycle);
+        for (uint32_t i = 0; sent < end; ++sent, ++i) {
+            const Event& e = self->m_raw[sent];
+            if (jack_midi_event_write(buffer, i * frames / self->m_nPerCycle, e.bytes, e.size) != 0)
+                break; // the rest next cycle
+        }
+        self->m_nRawSent.store(sent);
         return 0;
+    }
     const uint64_t rate = jack_get_sample_rate(self->m_pClient);
     uint32_t next = self->m_nNext.load(std::memory_order_relaxed);
     while (next < self->m_nCount) {
@@ -113,18 +138,9 @@ int Sender::Process(jack_nframes_t frames, void* arg)
 
 // ---- recorder
 
-Recorder::Recorder(uint32_t capacity, const std::string& name) : m_strName(name)
+Recorder::Recorder(uint32_t capacity, const std::string& name) : m_strName(name), m_arrivals(capacity)
 {
-    m_arrivals.resize(capacity);
-    m_pClient = OpenClient(m_strName);
-    if (!m_pClient)
-        return;
-    m_pIn = jack_port_register(m_pClient, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    jack_set_process_callback(m_pClient, &Recorder::Process, this);
-    if (!m_pIn || jack_activate(m_pClient) != 0) {
-        jack_client_close(m_pClient);
-        m_pClient = nullptr;
-    }
+    OpenPeer(m_pClient, m_pIn, m_strName, false, &Recorder::Process, this);
 }
 
 Recorder::~Recorder()
@@ -143,9 +159,35 @@ void Recorder::Clear()
         QThread::msleep(1);
 }
 
-std::vector<Arrival> Recorder::Arrivals() const
+std::vector<Event> Recorder::Arrivals() const
 {
     return {m_arrivals.begin(), m_arrivals.begin() + Count()};
+}
+
+QStringList Recorder::Events(uint32_t atLeast, int timeoutMs) const
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (Count() < atLeast && timer.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    QStringList events;
+    for (const Event& e : Arrivals()) {
+        QStringList bytes;
+        for (int b = 0; b < e.size; ++b)
+            bytes << QStringLiteral("%1").arg(e.bytes[b], 2, 16, QLatin1Char('0'));
+        events << bytes.join(' ');
+    }
+    return events;
+}
+
+std::vector<uint32_t> Recorder::Messages() const
+{
+    std::vector<uint32_t> messages;
+    for (const Event& e : Arrivals())
+        messages.push_back(uint32_t(e.bytes[0]) | uint32_t(e.bytes[1]) << 8 | uint32_t(e.bytes[2]) << 16);
+    return messages;
 }
 
 int Recorder::Process(jack_nframes_t frames, void* arg)
@@ -163,18 +205,16 @@ int Recorder::Process(jack_nframes_t frames, void* arg)
     const uint32_t events = jack_midi_get_event_count(buffer);
     for (uint32_t i = 0; i < events; ++i) {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, buffer, i) != 0)
-            continue;
-        // Only the numbered note-ons; the channel is the thru's to choose, and
-        // the set-up a program sends its output is not ours to count.
-        if (event.size != 3 || (event.buffer[0] & 0xF0) != 0x90 || event.buffer[2] == 0)
+        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size < 1)
             continue;
         if (count == self->m_arrivals.size()) {
             self->m_nOverflow.fetch_add(1);
             continue;
         }
-        self->m_arrivals[count++] = {static_cast<uint16_t>(event.buffer[1] * 127 + event.buffer[2] - 1),
-                                     cycle + event.time};
+        Event& e = self->m_arrivals[count++];
+        e.size = static_cast<uint8_t>(std::min<size_t>(event.size, 7)); // a longer one cut short
+        std::fill(std::copy_n(event.buffer, e.size, e.bytes), std::end(e.bytes), 0);
+        e.frame = cycle + event.time;
     }
     self->m_nCount.store(count, std::memory_order_release);
     return 0;
@@ -182,7 +222,10 @@ int Recorder::Process(jack_nframes_t frames, void* arg)
 
 // ---- counting
 
-Report Analyze(const Sender& sender, const std::vector<Arrival>& arrivals)
+namespace {
+
+// What the recorder holds, against what the sender sent.
+Report Analyze(const Sender& sender, const std::vector<Event>& arrivals)
 {
     Report r;
     r.sent = sender.Sent();
@@ -193,10 +236,15 @@ Report Analyze(const Sender& sender, const std::vector<Arrival>& arrivals)
     std::vector<double> latency;
     latency.reserve(r.sent);
     int64_t highest = -1;
-    for (const Arrival& a : arrivals) {
+    for (const Event& a : arrivals) {
+        // Only the numbered note-ons; the channel is the thru's to choose, and
+        // the set-up a program sends its output is not ours to count.
+        if (a.size != 3 || (a.bytes[0] & 0xF0) != 0x90 || a.bytes[2] == 0)
+            continue;
+        const int64_t code = a.bytes[1] * 127 + a.bytes[2] - 1;
         // The index with this code nearest to the one after the highest so far.
         const int64_t base = highest + 1;
-        int64_t step = (static_cast<int64_t>(a.code) - base % kCodes + kCodes) % kCodes;
+        int64_t step = (code - base % kCodes + kCodes) % kCodes;
         if (step >= kCodes / 2)
             step -= kCodes;
         const int64_t index = base + step;
@@ -222,6 +270,8 @@ Report Analyze(const Sender& sender, const std::vector<Arrival>& arrivals)
     }
     return r;
 }
+
+} // namespace
 
 std::string Report::Text() const
 {
@@ -265,6 +315,23 @@ bool Connect(const Sender& sender, const std::string& from, const std::string& t
     const int result = on ? jack_connect(sender.Client(), from.c_str(), to.c_str())
                           : jack_disconnect(sender.Client(), from.c_str(), to.c_str());
     return result == 0 || (on && result == EEXIST);
+}
+
+QStringList PortNames(IMidiBackend& backend, bool inputs)
+{
+    QStringList names;
+    for (unsigned i = 0, n = inputs ? backend.InputCount() : backend.OutputCount(); i < n; ++i) {
+        MidiCaps caps;
+        (void)(inputs ? backend.GetInputCaps(i, caps) : backend.GetOutputCaps(i, caps));
+        names << caps.portName;
+    }
+    return names;
+}
+
+uint32_t IndexOf(IMidiBackend& backend, const QString& port, bool input)
+{
+    const qsizetype index = PortNames(backend, input).indexOf(port);
+    return index < 0 ? MIDI_NO_DEVICE : static_cast<uint32_t>(index);
 }
 
 // ---- load

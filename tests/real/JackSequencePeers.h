@@ -1,9 +1,10 @@
 #pragma once
-// Two JACK peers that count what a MIDI path loses: a sender that plays
-// numbered note-ons at an exact rate and a recorder that keeps every event it
-// receives with its frame time, so delivered, lost, doubled and reordered
-// messages, and the latency of each, come from sequence numbers, never from
-// guesses. Shared by the flood test and the thru benchmark.
+// JACK peers of the test's own, working in their process callbacks so they
+// never fall behind: a sender that plays numbered note-ons at an exact rate
+// (or the raw events it is given) and a recorder that keeps every event it
+// receives with its frame time. Lost, doubled and reordered messages, and the
+// latency of each, come from sequence numbers, never from guesses. Shared by
+// the real tests and the thru benchmark.
 //
 // Message i is a note-on on channel 0 carrying code = i mod 16256:
 //   note = code / 127, velocity = code % 127 + 1   (1..127, never a note-off)
@@ -11,11 +12,16 @@
 // is, whatever it does to the channel. Indices are recovered from the codes
 // in arrival order; gaps or stray repeats of fewer than 8128 messages unwrap
 // unambiguously.
+#include "platform/MidiBackend.h"
+
 #include <jack/jack.h>
+
+#include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
+#include <initializer_list>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -24,22 +30,27 @@ namespace kvseq {
 
 inline constexpr uint32_t kCodes = 128 * 127;
 
-struct Arrival {
-    uint16_t code;
-    jack_nframes_t frame; // frame time at which the event came in
+// One event as it went out or came in, of up to 7 bytes.
+struct Event {
+    uint8_t size = 0;
+    uint8_t bytes[7] = {};
+    jack_nframes_t frame = 0; // frame time at which it came in
 };
 
-// Plays `count` numbered note-ons at `rate` a second from its process
-// callback, each at the frame its time falls on, to "<name>:out".
+// Plays to "<name>:out" from its process callback: during a run, `count`
+// numbered note-ons at `rate` a second, each at the frame its time falls on;
+// otherwise the raw events queued with Send(), malformed ones included,
+// perCycle a cycle spread over it.
 class Sender {
 public:
-    explicit Sender(const std::string& name = "kvsend");
+    explicit Sender(const std::string& name = "kvsend", uint32_t perCycle = 32);
     ~Sender();
     Sender(const Sender&) = delete;
     Sender& operator=(const Sender&) = delete;
 
     bool Ok() const { return m_pClient != nullptr; }
     std::string Port() const { return m_strName + ":out"; }
+    QString PortName() const { return QString::fromStdString(Port()); }
     jack_client_t* Client() const { return m_pClient; }
     double PeriodMs() const;
 
@@ -52,11 +63,18 @@ public:
     uint32_t Late() const { return m_nLate.load(); }
     jack_nframes_t SentAt(uint32_t index) const { return m_sentAt[index]; }
 
+    // Queues one raw event of 1 to 7 bytes (2^18 in all); false when there is no room.
+    bool Send(std::initializer_list<uint8_t> bytes);
+    bool Drained() const { return m_nRawSent.load() == m_nQueued.load(); }
+    // Whether the server's graph, the one cycles run on, has our port connected.
+    bool Connected() const { return jack_port_connected(m_pOut) > 0; }
+
 private:
     static int Process(jack_nframes_t frames, void* arg);
     enum : int { kIdle, kArmed, kRunning, kFinished };
 
     std::string m_strName;
+    const uint32_t m_nPerCycle;
     jack_client_t* m_pClient = nullptr;
     jack_port_t* m_pOut = nullptr;
     std::vector<jack_nframes_t> m_sentAt; // sized by Start(), never in the callback
@@ -66,23 +84,33 @@ private:
     uint32_t m_nCount = 0;
     uint64_t m_nRate = 1;
     jack_nframes_t m_nStart = 0;
+    std::vector<Event> m_raw;
+    std::atomic<uint32_t> m_nQueued{0}, m_nRawSent{0};
 };
 
-// Keeps every note-on that reaches "<name>:in" in a buffer sized up front.
+// Keeps every event (its first 7 bytes) that reaches "<name>:input", named as
+// jack_midi_dump's is, to stand in for one that was killed, in room made up front.
 class Recorder {
 public:
     explicit Recorder(uint32_t capacity, const std::string& name = "kvrec");
+    explicit Recorder(const std::string& name) : Recorder(1 << 18, name) {}
     ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
     bool Ok() const { return m_pClient != nullptr; }
-    std::string Port() const { return m_strName + ":in"; }
+    std::string Port() const { return m_strName + ":input"; }
+    QString PortName() const { return QString::fromStdString(Port()); }
 
     void Clear(); // forgets what came so far, between runs
     uint32_t Count() const { return m_nCount.load(std::memory_order_acquire); }
     uint32_t Overflow() const { return m_nOverflow.load(); }
-    std::vector<Arrival> Arrivals() const;
+    std::vector<Event> Arrivals() const;
+    // What came, as "90 3c 64"; once at least `atLeast` events came or
+    // timeoutMs passed, the Qt event loop running meanwhile.
+    QStringList Events(uint32_t atLeast = 0, int timeoutMs = 5000) const;
+    // What came, as short messages (first byte lowest).
+    std::vector<uint32_t> Messages() const;
 
 private:
     static int Process(jack_nframes_t frames, void* arg);
@@ -90,7 +118,7 @@ private:
     std::string m_strName;
     jack_client_t* m_pClient = nullptr;
     jack_port_t* m_pIn = nullptr;
-    std::vector<Arrival> m_arrivals;
+    std::vector<Event> m_arrivals;
     std::atomic<uint32_t> m_nCount{0};
     std::atomic<uint32_t> m_nOverflow{0};
     std::atomic<bool> m_bClear{false};
@@ -103,15 +131,18 @@ struct Report {
     std::string Text() const;
 };
 
-// What the recorder holds, against what the sender sent.
-Report Analyze(const Sender& sender, const std::vector<Arrival>& arrivals);
-
-// One run: `count` messages at `rate`, the Qt event loop running meanwhile
-// (as in the program), until everything came or arrivals stopped coming.
+// One run: `count` numbered messages at `rate`, the Qt event loop running
+// meanwhile (as in the program), until everything came or arrivals stopped
+// coming; what the recorder holds, against what the sender sent.
 Report Run(Sender& sender, Recorder& recorder, uint32_t count, uint32_t rate);
 
 // Connects or disconnects two ports through the sender's client.
 bool Connect(const Sender& sender, const std::string& from, const std::string& to, bool on = true);
+
+// The backend's inputs or outputs by stable name, in index order, and the
+// index of one as the program counts them (MIDI_NO_DEVICE when not listed).
+QStringList PortNames(IMidiBackend& backend, bool inputs);
+uint32_t IndexOf(IMidiBackend& backend, const QString& port, bool input);
 
 // Processes that keep `count` cores busy while they live.
 class BusyLoops {

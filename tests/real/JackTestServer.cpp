@@ -4,13 +4,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <cstdlib>
 #include <signal.h>
-#include <sys/prctl.h>
 
 JackTestServer::~JackTestServer()
 {
@@ -26,18 +24,10 @@ bool JackTestServer::Available()
     return true;
 }
 
-QStringList JackTestServer::EnvironmentEntries() const
+QString JackTestServer::TempFile(const char* suffix) const
 {
-    return {QStringLiteral("JACK_DEFAULT_SERVER=") + m_strName,
-            QStringLiteral("JACK_NO_START_SERVER=1")};
-}
-
-QProcessEnvironment JackTestServer::Environment() const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("JACK_DEFAULT_SERVER", m_strName);
-    env.insert("JACK_NO_START_SERVER", "1");
-    return env;
+    return QDir::temp().filePath(
+        QStringLiteral("%1-%2.%3").arg(m_strName).arg(QCoreApplication::applicationPid()).arg(suffix));
 }
 
 bool JackTestServer::Start(int periodFrames, bool synchronous)
@@ -47,11 +37,10 @@ bool JackTestServer::Start(int periodFrames, bool synchronous)
     // stale entries only a server of the same name reclaims; live ones are skipped.
     for (int slot = 0; slot < 8; ++slot) {
         m_strName = QStringLiteral("kelvora-test-%1").arg(slot);
+        setenv("JACK_DEFAULT_SERVER", m_strName.toLocal8Bit().constData(), 1);
+        setenv("JACK_NO_START_SERVER", "1", 1);
         if (!Ports().isEmpty())
             continue; // someone else's server answers to this name
-        setenv("JACK_DEFAULT_SERVER", m_strName.toLocal8Bit().constData(), 1);
-        m_strLogFile = QDir::temp().filePath(
-            QStringLiteral("%1-%2.log").arg(m_strName).arg(QCoreApplication::applicationPid()));
 
         m_pServer = std::make_unique<ChildProcess>();
         QStringList args{"--no-realtime", "-n", m_strName, "-d", "dummy", "-r", "48000", "-p",
@@ -59,7 +48,7 @@ bool JackTestServer::Start(int periodFrames, bool synchronous)
         if (synchronous)
             args.prepend("--sync");
         // Should the test die, the server follows and cleans up after itself.
-        if (!m_pServer->Start("jackd", args, EnvironmentEntries(), m_strLogFile, SIGTERM))
+        if (!m_pServer->Start("jackd", args, TempFile("log"), SIGTERM))
             return false;
         QElapsedTimer timer;
         timer.start();
@@ -78,6 +67,7 @@ bool JackTestServer::Start(int periodFrames, bool synchronous)
         if (!Log().contains(QLatin1String("already active")))
             return false; // failed for another reason: Log() says why
         m_pServer.reset();
+        QFile::remove(TempFile("log"));
     }
     return false;
 }
@@ -93,47 +83,40 @@ void JackTestServer::Stop()
             m_pServer->WaitForFinished(2000);
         }
         m_pServer.reset();
+        QFile::remove(TempFile("log"));
     }
-    for (auto& client : m_clients)
-        Kill(client.get());
-    m_clients.clear();
-    if (!m_strLogFile.isEmpty())
-        QFile::remove(m_strLogFile);
+    m_clients.clear(); // killed as they go
 }
 
 QString JackTestServer::Log() const
 {
-    QFile file(m_strLogFile);
+    QFile file(TempFile("log"));
     return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
 }
 
-QProcess* JackTestServer::StartClient(const QString& program, const QStringList& args)
+ChildProcess* JackTestServer::StartClient(const QString& program, const QStringList& args)
 {
-    auto client = std::make_unique<QProcess>();
-    client->setProcessEnvironment(Environment());
-    client->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    client->start(program, args);
-    if (!client->waitForStarted(5000))
-        return nullptr;
-    m_clients.push_back(std::move(client));
-    return m_clients.back().get();
+    m_clients.push_back(std::make_unique<ChildProcess>());
+    return m_clients.back()->Start(program, args, "/dev/null", SIGKILL) ? m_clients.back().get() : nullptr;
 }
 
-void JackTestServer::Kill(QProcess* client)
+void JackTestServer::Kill(ChildProcess* client)
 {
-    if (client && client->state() != QProcess::NotRunning) {
-        client->kill();
-        client->waitForFinished(5000);
-    }
+    client->Signal(SIGKILL);
+    client->WaitForFinished(5000);
 }
 
 QStringList JackTestServer::Ports() const
 {
+    const QString listed = TempFile("ports");
     ChildProcess lsp;
-    if (!lsp.Start("jack_lsp", {}, EnvironmentEntries(), QString(), SIGKILL) ||
-        !lsp.WaitForFinished(5000) || !lsp.ExitedCleanly())
-        return {};
-    return lsp.ReadOutput().split('\n', Qt::SkipEmptyParts);
+    QStringList ports;
+    QFile file(listed);
+    if (lsp.Start("jack_lsp", {}, listed, SIGKILL) && lsp.WaitForFinished(5000) && lsp.ExitedCleanly() &&
+        file.open(QIODevice::ReadOnly))
+        ports = QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QFile::remove(listed);
+    return ports;
 }
 
 bool JackTestServer::WaitForPort(const QString& port, int timeoutMs) const
@@ -146,16 +129,4 @@ bool JackTestServer::WaitForPort(const QString& port, int timeoutMs) const
         QThread::msleep(30);
     }
     return false;
-}
-
-QStringList JackTestServer::DumpedEvents(const QString& output)
-{
-    static const QRegularExpression line(R"(^\s*\d+:\s+((?:[0-9a-f]{2} ?)+)\s)");
-    QStringList events;
-    for (const QString& text : output.split('\n')) {
-        const auto match = line.match(text + ' ');
-        if (match.hasMatch())
-            events << match.captured(1).trimmed();
-    }
-    return events;
 }

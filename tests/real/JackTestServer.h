@@ -1,10 +1,10 @@
 #pragma once
 // A JACK server of the test's own (dummy driver, no sound card), started and
 // torn down by the test, with a unique name so no test meets another server.
-// Clients of this process find it through JACK_DEFAULT_SERVER.
+// Start() points this process at it (JACK_DEFAULT_SERVER), and so every
+// client we open or start.
 #include "ChildProcess.h"
 
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -25,30 +25,22 @@ public:
     // kill peers mid-cycle (which stalls such a server) ask for asynchronous.
     bool Start(int periodFrames = 256, bool synchronous = true);
     void Stop();
-    QString Name() const { return m_strName; }
     // What jackd printed, to explain a failed start.
     QString Log() const;
 
     // Starts one of JACK's example clients, killed at Stop() at the latest.
-    // (The server and jack_lsp are started as ChildProcess, which the thread
-    // sanitizer can follow; tests that start clients do not run under it.)
-    QProcess* StartClient(const QString& program, const QStringList& args);
+    ChildProcess* StartClient(const QString& program, const QStringList& args);
     // Kills a client at once, as a crash would.
-    static void Kill(QProcess* client);
+    static void Kill(ChildProcess* client);
 
     // The server's ports (jack_lsp), for waiting on a client to register.
     QStringList Ports() const;
     bool WaitForPort(const QString& port, int timeoutMs = 5000) const;
 
-    // The events in what jack_midi_dump printed, one entry per event ("90 3c 64").
-    static QStringList DumpedEvents(const QString& output);
-
 private:
-    QProcessEnvironment Environment() const;
-    QStringList EnvironmentEntries() const;
+    QString TempFile(const char* suffix) const;
 
     QString m_strName;
-    QString m_strLogFile;
     std::unique_ptr<ChildProcess> m_pServer;
-    std::vector<std::unique_ptr<QProcess>> m_clients;
+    std::vector<std::unique_ptr<ChildProcess>> m_clients;
 };

@@ -1,8 +1,9 @@
 // The real program on a real X server, played from the real keyboard of the
-// X server (xdotool), heard by a real JACK peer (jack_midi_dump): one note-on
-// and one note-off per key stroke, auto-repeat included, a held key ended
-// when the window loses the keyboard or the program is told to end, and the
-// digit row played by its place on a French keyboard.
+// X server (xdotool), heard by a real JACK peer: one note-on and one note-off
+// per key stroke, auto-repeat included, a held key ended when the window
+// loses the keyboard or the program is told to end, and the digit row played
+// by its place on a French keyboard.
+#include "JackSequencePeers.h"
 #include "JackTestServer.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 bool HaveTools()
@@ -25,8 +28,8 @@ bool HaveTools()
            !QStandardPaths::findExecutable("xdotool").isEmpty() && JackTestServer::Available();
 }
 
-// One test's world: a JACK server with a MIDI dump as the peer, an X server,
-// and Kelvora on both with a profile of its own.
+// One world: a JACK server with a peer of ours hearing the program, an X
+// server, and Kelvora on both with a profile of its own.
 class RealKeyboard : public ::testing::Test {
 protected:
     void SetUp() override
@@ -34,14 +37,13 @@ protected:
         if (!HaveTools())
             GTEST_SKIP() << "Xvfb, xdotool or jackd with its example clients are missing";
         ASSERT_TRUE(m_config.isValid());
-        ASSERT_TRUE(m_jack.Start());
-        m_pDump = m_jack.StartClient("jack_midi_dump", {"kvkeys"});
-        ASSERT_NE(m_pDump, nullptr);
-        ASSERT_TRUE(m_jack.WaitForPort("kvkeys:input"));
+        ASSERT_TRUE(m_jack.Start()) << qPrintable(m_jack.Log());
+        m_peer.emplace("kvkeys");
+        ASSERT_TRUE(m_peer->Ok());
         StartX();
         ASSERT_FALSE(m_strDisplay.isEmpty()) << "Xvfb did not start";
-        WriteProfile();
-        StartKelvora();
+        ASSERT_NO_FATAL_FAILURE(WriteProfile());
+        ASSERT_NO_FATAL_FAILURE(StartKelvora());
     }
 
     void TearDown() override
@@ -54,14 +56,14 @@ protected:
                 p->waitForFinished(2000);
             }
         }
+        m_peer.reset();
         m_jack.Stop();
     }
 
+    // Ours, which points at the JACK server, and the X server's.
     QProcessEnvironment Environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("JACK_DEFAULT_SERVER", m_jack.Name());
-        env.insert("JACK_NO_START_SERVER", "1");
         env.insert("XDG_CONFIG_HOME", m_config.path());
         env.insert("DISPLAY", m_strDisplay);
         env.insert("QT_QPA_PLATFORM", "xcb");
@@ -74,7 +76,6 @@ protected:
     void StartX()
     {
         // Xvfb picks a free display itself and tells its number.
-        m_x.setProcessChannelMode(QProcess::SeparateChannels);
         m_x.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
         if (!m_x.waitForStarted(5000))
             return;
@@ -90,23 +91,13 @@ protected:
             m_strDisplay = QLatin1Char(':') + number;
     }
 
-    // Our output is the dump's input, chosen by its number as the program counts it.
+    // Our output is the peer's input, chosen by name in a profile of its own.
     void WriteProfile()
     {
-        QProcess list;
-        list.setProcessEnvironment(Environment());
-        list.start(KELVORA_EXE, {"--midi-backend=jack", "--list-devices"});
-        ASSERT_TRUE(list.waitForFinished(20000));
-        const QString text = QString::fromLocal8Bit(list.readAllStandardOutput());
-        static const QRegularExpression line(R"(^\s*(\d+)\s+kvkeys:input\s*$)",
-                                             QRegularExpression::MultilineOption);
-        const QString outputs = text.mid(text.indexOf("Output devices:"));
-        const auto match = line.match(outputs);
-        ASSERT_TRUE(match.hasMatch()) << text.toStdString();
         QDir(m_config.path()).mkpath("Morvessa");
         QFile conf(m_config.path() + "/Morvessa/Kelvora.conf");
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-        conf.write(QStringLiteral("[MIDIOut]\nDevID=%1\n").arg(match.captured(1)).toLatin1());
+        conf.write("[MIDIOut]\nDevName=" + m_peer->PortName().toLatin1() + "\n");
     }
 
     void StartKelvora()
@@ -119,11 +110,15 @@ protected:
         const QString id = XDoTool({"search", "--sync", "--onlyvisible", "--name", "Kelvora"});
         ASSERT_FALSE(id.isEmpty()) << "no Kelvora window";
         m_strWindow = id.split('\n').first();
-        XDoTool({"windowfocus", "--sync", m_strWindow});
+        Focus(m_strWindow);
         // The start-up messages (channel set-up) have come through: the port works.
-        ASSERT_TRUE(WaitForEvents([](const QStringList& e) { return e.contains("b0 0a 40"); }))
-            << m_strDump.toStdString();
-        // Let the window take the focus it was given before typing into it.
+        ASSERT_TRUE(m_peer->Events(3, 10000).contains("b0 0a 40")) << Heard();
+    }
+
+    // Gives the keyboard to a window, and it a moment to take it before typing.
+    void Focus(const QString& window)
+    {
+        XDoTool({"windowfocus", "--sync", window});
         QThread::msleep(300);
     }
 
@@ -137,45 +132,23 @@ protected:
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
 
-    // Every event the dump has printed so far ("90 37 7f").
-    QStringList Events()
-    {
-        m_strDump += QString::fromLocal8Bit(m_pDump->readAllStandardOutput());
-        return JackTestServer::DumpedEvents(m_strDump);
-    }
-
-    // The note events only.
-    QStringList Notes()
-    {
-        static const QRegularExpression note("^[89]");
-        return Events().filter(note);
-    }
-
-    bool WaitForEvents(const std::function<bool(const QStringList&)>& done, int timeoutMs = 10000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            m_pDump->waitForReadyRead(50);
-            if (done(Events()))
-                return true;
-        }
-        return false;
-    }
-
-    // Waits until the dump has printed `count` note events, then a moment
+    // The note events the peer heard, once there are `count`, and a moment
     // longer, so that an event too many would show.
     QStringList NotesAfter(int count)
     {
-        WaitForEvents([&](const QStringList&) { return Notes().size() >= count; });
+        static const QRegularExpression note("^[89]");
+        QElapsedTimer t;
+        t.start();
+        while (m_peer->Events().filter(note).size() < count && t.elapsed() < 10000)
+            QThread::msleep(20);
         QThread::msleep(300);
-        return Notes();
+        return m_peer->Events().filter(note);
     }
+    std::string Heard() const { return m_peer->Events().join(", ").toStdString(); }
 
     QTemporaryDir m_config;
     JackTestServer m_jack;
-    QProcess* m_pDump = nullptr;
-    QString m_strDump;
+    std::optional<kvseq::Recorder> m_peer;
     QProcess m_x;
     QString m_strDisplay;
     QProcess m_kelvora;
@@ -185,34 +158,34 @@ protected:
 } // namespace
 
 // One world for all: each start of Kelvora on Xvfb and JACK takes seconds.
-TEST_F(RealKeyboard, StrokesAndHeldKeysPlayOneNoteEachAndLosingTheKeyboardEndsThem)
+TEST_F(RealKeyboard, StrokesPlayOneNoteEachAndHeldKeysEndWithTheKeyboardOrTheSession)
 {
     XDoTool({"key", "--window", m_strWindow, "q"});
     const QStringList q{"90 37 7f", "80 37 00"};
-    EXPECT_EQ(NotesAfter(2), q) << m_strDump.toStdString();
+    EXPECT_EQ(NotesAfter(2), q) << Heard();
     XDoTool({"keydown", "q"});
     // Long enough for the X server's auto-repeat to have fired many times.
     QThread::msleep(1000);
-    EXPECT_EQ(NotesAfter(3), q + QStringList{"90 37 7f"}) << m_strDump.toStdString();
+    EXPECT_EQ(NotesAfter(3), q + QStringList{"90 37 7f"}) << Heard();
     XDoTool({"keyup", "q"});
-    EXPECT_EQ(NotesAfter(4), q + q) << m_strDump.toStdString();
+    EXPECT_EQ(NotesAfter(4), q + q) << Heard();
 
     XDoTool({"keydown", "r"});
-    EXPECT_EQ(NotesAfter(5).mid(4), QStringList{"90 3c 7f"});
+    EXPECT_EQ(NotesAfter(5).mid(4), QStringList{"90 3c 7f"}) << Heard();
     // The keyboard goes elsewhere (the root window) while the key is down.
     const QString root = XDoTool({"search", "--maxdepth", "0", "--name", ""});
     ASSERT_FALSE(root.isEmpty());
-    XDoTool({"windowfocus", "--sync", root});
-    EXPECT_EQ(NotesAfter(6).mid(4), (QStringList{"90 3c 7f", "80 3c 00"})) << m_strDump.toStdString();
+    Focus(root);
+    EXPECT_EQ(NotesAfter(6).mid(4), (QStringList{"90 3c 7f", "80 3c 00"})) << Heard();
     XDoTool({"keyup", "r"});
-    WaitForEvents([](const QStringList&) { return false; }, 500);
-    EXPECT_EQ(Notes().size(), 6) << m_strDump.toStdString();
-}
+    QThread::msleep(500);
+    EXPECT_EQ(NotesAfter(6).size(), 6) << Heard();
 
-// Keys by X keycode, the key's place: 11 is the key of "2" on a US keyboard,
-// "é" here, 13 and 16 those of "4" and "7", 14 that of "5", "(" here.
-TEST_F(RealKeyboard, OnAFrenchKeyboardTheDigitRowPlaysByPlaceAndTheSessionsEndEndsAHeldNote)
-{
+    // On a French keyboard, by X keycode, the key's place: 11 is the key of
+    // "2" on a US keyboard, "é" here, 13 and 16 those of "4" and "7", 14 that
+    // of "5", "(" here. The digit typed with Shift is the same key; the places
+    // of 4 and 7 play nothing; letters go by letter: "q" is on the middle row
+    // here, and the top row's first key types "a".
     if (QStandardPaths::findExecutable("setxkbmap").isEmpty())
         GTEST_SKIP() << "setxkbmap is missing";
     QProcess layout;
@@ -220,18 +193,16 @@ TEST_F(RealKeyboard, OnAFrenchKeyboardTheDigitRowPlaysByPlaceAndTheSessionsEndEn
     layout.start("setxkbmap", {"fr"});
     ASSERT_TRUE(layout.waitForFinished(10000));
     ASSERT_EQ(layout.exitCode(), 0) << layout.readAllStandardError().toStdString();
-    // The digit typed with Shift is the same key; the places of 4 and 7 play
-    // nothing; letters go by letter: "q" is on the middle row here, and the
-    // top row's first key types "a".
+    Focus(m_strWindow);
     XDoTool({"key", "11", "shift+11", "13", "16", "24", "q"});
-    const QStringList gSharp{"90 38 7f", "80 38 00"}, q{"90 37 7f", "80 37 00"};
-    EXPECT_EQ(NotesAfter(6), gSharp + gSharp + q) << m_strDump.toStdString();
+    const QStringList gSharp{"90 38 7f", "80 38 00"};
+    EXPECT_EQ(NotesAfter(12).mid(6), gSharp + gSharp + q) << Heard();
 
     // "(" held, the program told to end as a logout does (SIGTERM).
     XDoTool({"keydown", "14"});
-    EXPECT_EQ(NotesAfter(7).mid(6), QStringList{"90 3d 7f"}) << m_strDump.toStdString();
+    EXPECT_EQ(NotesAfter(13).mid(12), QStringList{"90 3d 7f"}) << Heard();
     m_kelvora.terminate();
     ASSERT_TRUE(m_kelvora.waitForFinished(15000));
     EXPECT_EQ(m_kelvora.exitCode(), 0);
-    EXPECT_EQ(NotesAfter(8).mid(6), (QStringList{"90 3d 7f", "80 3d 00"})) << m_strDump.toStdString();
+    EXPECT_EQ(NotesAfter(14).mid(12), (QStringList{"90 3d 7f", "80 3d 00"})) << Heard();
 }

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -19,13 +18,11 @@ namespace {
 
 constexpr int kRate = 48000;
 
-bool PulsePluginInstalled()
+QStringList RecorderArguments(int latencyMs)
 {
-    for (const QString& folder : QDir(QStringLiteral("/usr/lib")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (QFileInfo::exists(QStringLiteral("/usr/lib/%1/alsa-lib/libasound_module_ctl_pulse.so").arg(folder)))
-            return true;
-    }
-    return QFileInfo::exists(QStringLiteral("/usr/lib/alsa-lib/libasound_module_ctl_pulse.so"));
+    return {"--raw", QStringLiteral("--device=%1.monitor").arg(PulseTestServer::kSink), "--format=float32le",
+            QStringLiteral("--rate=%1").arg(kRate), "--channels=2",
+            QStringLiteral("--latency-msec=%1").arg(latencyMs)};
 }
 
 } // namespace
@@ -41,7 +38,13 @@ bool PulseTestServer::Available()
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             return false;
     }
-    return PulsePluginInstalled();
+    // ALSA's pulse plugin, in a multiarch folder or not.
+    QStringList folders{QStringLiteral("/usr/lib")};
+    for (const QString& arch : QDir(QStringLiteral("/usr/lib")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        folders << QStringLiteral("/usr/lib/") + arch;
+    return std::any_of(folders.begin(), folders.end(), [](const QString& folder) {
+        return QFileInfo::exists(folder + QStringLiteral("/alsa-lib/libasound_module_ctl_pulse.so"));
+    });
 }
 
 QString PulseTestServer::ServerAddress() const
@@ -55,21 +58,10 @@ QString PulseTestServer::DeadAddress() const
                   : QStringLiteral("unix:/nonexistent/kelvora/native");
 }
 
-QProcessEnvironment PulseTestServer::ClientEnvironment() const
+void PulseTestServer::SetProcessVariable(const char* name, const QString& value)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PULSE_SERVER"), ServerAddress());
-    env.insert(QStringLiteral("PULSE_COOKIE"), m_pDir->filePath(QStringLiteral("cookie")));
-    return env;
-}
-
-void PulseTestServer::SetProcessVariable(const char* name, const QByteArray& value)
-{
-    if (!m_savedVariables.count(name)) {
-        const char* old = std::getenv(name);
-        m_savedVariables[name] = old ? std::optional<QByteArray>(old) : std::nullopt;
-    }
-    setenv(name, value.constData(), 1);
+    m_saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+    qputenv(name, value.toLocal8Bit());
 }
 
 bool PulseTestServer::Start()
@@ -105,12 +97,11 @@ bool PulseTestServer::Start()
     if (!m_pServer->waitForStarted(5000))
         return false;
 
-    // This process: libpulse reads these when it connects (ALSA's pulse
-    // plugin and hook, FluidSynth's output); the cookie it would otherwise
-    // create goes to our folder, not the user's home.
-    SetProcessVariable("PULSE_SERVER", ServerAddress().toLocal8Bit());
-    SetProcessVariable("PULSE_COOKIE", m_pDir->filePath(QStringLiteral("cookie")).toLocal8Bit());
-
+    // This process and what it starts: libpulse reads these when it connects
+    // (ALSA's pulse plugin and hook, FluidSynth's output, pactl); the cookie
+    // it would otherwise create goes to our folder, not the user's home.
+    SetProcessVariable("PULSE_SERVER", ServerAddress());
+    SetProcessVariable("PULSE_COOKIE", m_pDir->filePath(QStringLiteral("cookie")));
     if (!WaitFor([this] { return m_pServer->state() != QProcess::Running || Pactl({"info"}).has_value(); },
                  15000)
         || m_pServer->state() != QProcess::Running)
@@ -121,60 +112,40 @@ bool PulseTestServer::Start()
     // and by chance. A listener that asks for a short latency all along
     // keeps it rendering in small steps.
     m_pKeepShort = std::make_unique<QProcess>();
-    m_pKeepShort->setProcessEnvironment(ClientEnvironment());
     m_pKeepShort->setStandardOutputFile(QProcess::nullDevice());
     m_pKeepShort->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_pKeepShort->start(QStringLiteral("parecord"), RecorderArguments(10));
-    return m_pKeepShort->waitForStarted(5000)
-           && WaitFor([this] { return Record(50).frames > 0; }, 10000);
-}
-
-QStringList PulseTestServer::RecorderArguments(int latencyMs)
-{
-    return {"--raw", QStringLiteral("--device=%1.monitor").arg(kSink), "--format=float32le",
-            QStringLiteral("--rate=%1").arg(kRate), "--channels=2",
-            QStringLiteral("--latency-msec=%1").arg(latencyMs)};
+    return m_pKeepShort->waitForStarted(5000) && WaitFor([this] { return Record(50).frames > 0; }, 10000);
 }
 
 void PulseTestServer::Stop()
 {
-    if (m_pKeepShort) {
-        m_pKeepShort->kill();
-        m_pKeepShort->waitForFinished(2000);
-        m_pKeepShort.reset();
-    }
-    if (m_pServer) {
-        if (m_pServer->state() != QProcess::NotRunning) {
-            m_pServer->terminate();
-            if (!m_pServer->waitForFinished(5000)) {
-                m_pServer->kill();
-                m_pServer->waitForFinished(2000);
+    for (QProcess* process : {m_pKeepShort.get(), m_pServer.get()}) {
+        if (process && process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished(2000);
             }
         }
-        m_pServer.reset();
     }
-    for (const auto& [name, value] : m_savedVariables) {
-        if (value)
-            setenv(name.constData(), value->constData(), 1);
-        else
-            unsetenv(name.constData());
-    }
-    m_savedVariables.clear();
+    m_pKeepShort.reset();
+    m_pServer.reset();
+    for (const auto& [name, value] : m_saved)
+        value ? qputenv(name, *value) : qunsetenv(name);
+    m_saved.clear();
     m_pDir.reset();
 }
 
 QString PulseTestServer::Log() const
 {
-    if (!m_pDir)
-        return {};
-    QFile file(m_pDir->filePath(QStringLiteral("server.log")));
+    QFile file(m_pDir ? m_pDir->filePath(QStringLiteral("server.log")) : QString());
     return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
 }
 
 std::optional<QString> PulseTestServer::Pactl(const QStringList& args) const
 {
     QProcess pactl;
-    pactl.setProcessEnvironment(ClientEnvironment());
     pactl.start(QStringLiteral("pactl"), args);
     if (!pactl.waitForFinished(10000) || pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0)
         return std::nullopt;
@@ -188,15 +159,10 @@ bool PulseTestServer::SetSinkMute(bool mute) const
 
 std::optional<bool> PulseTestServer::SinkMute() const
 {
-    // "Mute: yes"
-    const std::optional<QString> out = Pactl({"get-sink-mute", kSink});
-    if (!out)
+    const std::optional<QString> out = Pactl({"get-sink-mute", kSink}); // "Mute: yes"
+    if (!out || !out->contains(QLatin1String("Mute:")))
         return std::nullopt;
-    if (out->contains(QLatin1String("yes")))
-        return true;
-    if (out->contains(QLatin1String("no")))
-        return false;
-    return std::nullopt;
+    return out->contains(QLatin1String("yes"));
 }
 
 bool PulseTestServer::SetSinkVolume(uint32_t volume) const
@@ -207,20 +173,14 @@ bool PulseTestServer::SetSinkVolume(uint32_t volume) const
 std::optional<uint32_t> PulseTestServer::SinkVolume() const
 {
     // "Volume: front-left: 32768 /  50% / -18.06 dB,   front-right: ..."
-    const std::optional<QString> out = Pactl({"get-sink-volume", kSink});
-    if (!out)
-        return std::nullopt;
     static const QRegularExpression first(QStringLiteral(R"(:\s*(\d+)\s*/)"));
-    const auto match = first.match(*out);
-    if (!match.hasMatch())
-        return std::nullopt;
-    return match.captured(1).toUInt();
+    const auto match = first.match(Pactl({"get-sink-volume", kSink}).value_or(QString()));
+    return match.hasMatch() ? std::optional(match.captured(1).toUInt()) : std::nullopt;
 }
 
 PulseTestServer::Level PulseTestServer::Record(int ms) const
 {
     QProcess recorder;
-    recorder.setProcessEnvironment(ClientEnvironment());
     recorder.start(QStringLiteral("parecord"), RecorderArguments(20));
     Level level;
     if (!recorder.waitForStarted(5000))
@@ -239,17 +199,13 @@ PulseTestServer::Level PulseTestServer::Record(int ms) const
     recorder.kill();
     recorder.waitForFinished(5000);
     data.truncate(std::min(data.size(), wanted));
-
-    const int samples = static_cast<int>(data.size() / sizeof(float));
-    double power = 0;
+    const auto samples = static_cast<int>(data.size() / qsizetype(sizeof(float)));
     for (int i = 0; i < samples; ++i) {
         float s;
         std::memcpy(&s, data.constData() + i * sizeof(float), sizeof s);
         level.peak = std::max(level.peak, std::fabs(s));
-        power += double(s) * s;
     }
     level.frames = samples / 2;
-    level.rms = samples ? std::sqrt(power / samples) : 0;
     return level;
 }
 

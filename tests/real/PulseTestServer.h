@@ -2,7 +2,8 @@
 // A PulseAudio server of the test's own: a null sink (no sound card needed)
 // under a private runtime folder, started and torn down by the test. While it
 // runs, this process's libpulse, and through it ALSA's pulse plugin and
-// FluidSynth's PulseAudio output, talk to it and to nothing else.
+// FluidSynth's PulseAudio output, talk to it and to nothing else, and so do
+// the tools we start.
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -10,9 +11,10 @@
 #include <QTemporaryDir>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class PulseTestServer {
 public:
@@ -47,7 +49,6 @@ public:
     // (frames counted from the first that arrives; fewer if it stalls).
     struct Level {
         float peak = 0;
-        double rms = 0;
         int frames = 0;
     };
     Level Record(int ms) const;
@@ -56,14 +57,12 @@ public:
     static bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
 
 private:
-    QProcessEnvironment ClientEnvironment() const;
     std::optional<QString> Pactl(const QStringList& args) const;
-    static QStringList RecorderArguments(int latencyMs);
-    void SetProcessVariable(const char* name, const QByteArray& value);
+    void SetProcessVariable(const char* name, const QString& value);
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<QProcess> m_pServer;
     std::unique_ptr<QProcess> m_pKeepShort; // keeps the sink rendering in small steps
     // What the process's variables were before Start, to put back at Stop.
-    std::map<QByteArray, std::optional<QByteArray>> m_savedVariables;
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> m_saved;
 };

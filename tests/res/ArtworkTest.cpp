@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 // The artwork is compiled into the static res library; referencing its
 // registration function is what links it in.
@@ -63,29 +64,28 @@ TEST_F(Artwork, CommittedFilesAreWhatTheGeneratorMakes)
 
 TEST_F(Artwork, BitmapsAreEightBitBottomUpWithAFullTable)
 {
-    const std::pair<unsigned, QSize> sizes[] = {
-        { 301, { 174, 124 } }, { 302, { 174, 124 } }, { 303, { 22, 44 } },   { 304, { 22, 44 } },
-        { 305, { 12, 68 } },   { 306, { 12, 68 } },   { 352, { 22, 44 } },   { 353, { 22, 44 } },
-        { 354, { 22, 44 } },   { 307, { 348, 248 } }, { 308, { 348, 248 } }, { 309, { 44, 88 } },
-        { 310, { 44, 88 } },   { 311, { 24, 136 } },  { 312, { 24, 136 } },  { 348, { 44, 88 } },
-        { 349, { 44, 88 } },   { 350, { 44, 88 } },   { 174, { 280, 240 } }, { 149, { 560, 480 } },
+    // The keyboard sets at both scales (picture and hit map, the white and
+    // black keys with the white key's neighbour variants), then the hand signs.
+    const struct {
+        std::vector<unsigned> ids;
+        QSize size;
+    } sets[] = {
+        {{301, 302}, {174, 124}}, {{303, 304, 352, 353, 354}, {22, 44}}, {{305, 306}, {12, 68}},
+        {{307, 308}, {348, 248}}, {{309, 310, 348, 349, 350}, {44, 88}}, {{311, 312}, {24, 136}},
+        {{166, 167, 168, 169, 170, 171, 172, 173, 174}, {280, 240}},
+        {{149, 150, 151, 152, 153, 154, 155, 156, 157}, {560, 480}},
     };
-    std::vector<std::pair<unsigned, QSize>> all(std::begin(sizes), std::end(sizes));
-    for (unsigned i = 0; i < 8; ++i) {
-        all.push_back({ 166 + i, { 280, 240 } });
-        all.push_back({ 150 + i, { 560, 480 } });
-    }
-    for (const auto& [id, size] : all) {
-        const QByteArray bmp = Resource(QStringLiteral("%1.bmp").arg(id));
-        ASSERT_GE(bmp.size(), 54 + 1024) << id;
-        EXPECT_EQ(bmp.left(2), QByteArray("BM")) << id;
-        EXPECT_EQ(int32_t(Le32(bmp, 18)), size.width()) << id;
-        EXPECT_EQ(int32_t(Le32(bmp, 22)), size.height()) << id; // positive: bottom-up
-        EXPECT_EQ(Le16(bmp, 28), 8) << id;
-        EXPECT_EQ(Le32(bmp, 30), 0u) << id;                     // uncompressed
-        EXPECT_EQ(Le32(bmp, 10), 54u + 1024u) << id;
-        EXPECT_EQ(bmp.size(), 54 + 1024 + ((size.width() + 3) & ~3) * size.height()) << id;
-    }
+    for (const auto& set : sets)
+        for (unsigned id : set.ids) {
+            const QByteArray bmp = Resource(QStringLiteral("%1.bmp").arg(id));
+            ASSERT_GE(bmp.size(), 54 + 1024) << id;
+            // "BM", width, height (positive: bottom-up), 8 bits, uncompressed,
+            // the pixels after a full table, and nothing after them.
+            const int w = set.size.width(), h = set.size.height();
+            EXPECT_EQ(std::tuple(bmp.left(2), Le32(bmp, 18), Le32(bmp, 22), Le16(bmp, 28), Le32(bmp, 30), Le32(bmp, 10)),
+                      std::tuple(QByteArray("BM"), uint32_t(w), uint32_t(h), uint16_t(8), 0u, 54u + 1024u)) << id;
+            EXPECT_EQ(bmp.size(), 54 + 1024 + ((w + 3) & ~3) * h) << id;
+        }
 }
 
 TEST_F(Artwork, HandSignsShareOnePaletteAndDifferFromEachOther)
@@ -113,17 +113,17 @@ TEST_F(Artwork, HandSignsShareOnePaletteAndDifferFromEachOther)
             }
         return image.height();
     };
-    EXPECT_LT(topOfHand(173), topOfHand(170)); // high do above so
-    EXPECT_LT(topOfHand(170), topOfHand(168)); // so above mi
-    EXPECT_LT(topOfHand(168), topOfHand(166)); // mi above do
-    EXPECT_EQ(topOfHand(174), 240);            // the blank picture has no hand
+    for (auto [higher, lower] : {std::pair{173u, 170u}, {170u, 168u}, {168u, 166u}}) // high do, so, mi, do
+        EXPECT_LT(topOfHand(higher), topOfHand(lower)) << higher;
+    EXPECT_EQ(topOfHand(174), 240); // the blank picture has no hand
 }
 
 TEST_F(Artwork, ToolbarIconAndCursorPictures)
 {
+    const auto png = [](const QString& name) { return QImage::fromData(Resource(name + ".png"), "PNG"); };
     for (const char* name : { "new", "save", "print", "cut", "copy", "paste", "midi-input", "keyboard",
                               "hand-sign", "about" }) {
-        const QImage image = QImage::fromData(Resource(QStringLiteral("toolbar-%1.png").arg(QLatin1String(name))), "PNG");
+        const QImage image = png(QStringLiteral("toolbar-") + name);
         ASSERT_EQ(image.size(), QSize(16, 15)) << name;
         int clear = 0;
         for (int y = 0; y < 15; ++y)
@@ -131,18 +131,15 @@ TEST_F(Artwork, ToolbarIconAndCursorPictures)
                 clear += qAlpha(image.pixel(x, y)) == 0;
         EXPECT_GT(clear, 0) << name << ": the toolbar's own colour shows around the picture";
     }
-    for (int size : { 16, 32, 64 })
-        EXPECT_EQ(QImage::fromData(Resource(QStringLiteral("kelvora-%1.png").arg(size)), "PNG").size(),
-                  QSize(size, size));
 
-    // The .ico: three 32-bit entries of 16, 32 and 64 pixels.
+    // The .ico: three 32-bit entries of 16, 32 and 64 pixels, as the PNGs.
     const QByteArray ico = Resource(QStringLiteral("kelvora.ico"));
     ASSERT_GE(ico.size(), 6 + 3 * 16);
     EXPECT_EQ(Le16(ico, 2), 1);
     ASSERT_EQ(Le16(ico, 4), 3);
     for (int i = 0; i < 3; ++i) {
-        const int entry = 6 + 16 * i;
-        const int size = 16 << i;
+        const int entry = 6 + 16 * i, size = 16 << i;
+        EXPECT_EQ(png(QStringLiteral("kelvora-%1").arg(size)).size(), QSize(size, size));
         EXPECT_EQ(uint8_t(ico[entry]), size);
         EXPECT_EQ(Le16(ico, entry + 6), 32);
         const uint32_t offset = Le32(ico, entry + 12);
@@ -154,7 +151,7 @@ TEST_F(Artwork, ToolbarIconAndCursorPictures)
     // The large pointer: its hot spot, the tip, is pixel (0, 0); the rest of
     // the top row and left column beyond the outline is clear.
     for (int size : { 32, 64 }) {
-        const QImage cursor = QImage::fromData(Resource(QStringLiteral("178-%1.png").arg(size)), "PNG");
+        const QImage cursor = png(QStringLiteral("178-%1").arg(size));
         ASSERT_EQ(cursor.size(), QSize(size, size));
         EXPECT_GT(qAlpha(cursor.pixel(0, 0)), 64);
         EXPECT_EQ(qAlpha(cursor.pixel(size / 8, 0)), 0);

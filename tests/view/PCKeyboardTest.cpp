@@ -4,14 +4,11 @@
 // key-up can no longer come.
 #include "ViewFixture.h"
 
-#include "res/ResourceIds.h"
 #include "view/CPCKeyboard.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 namespace {
@@ -20,50 +17,6 @@ struct KeyStroke {
     int key;
     QString text;
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-};
-
-class PCKeyboardTest : public ViewFixture {
-protected:
-    void SetUp() override
-    {
-        ViewFixture::SetUp();
-        StartShown();
-    }
-
-    // Key events go where the window system would send them: the focus widget.
-    static void Send(QEvent::Type type, const KeyStroke& k, bool autoRepeat = false,
-                     quint32 scanCode = 0, QWidget* target = nullptr, quint64 timestamp = 0)
-    {
-        QKeyEvent e(type, k.key, k.modifiers, scanCode, 0, 0, k.text, autoRepeat);
-        e.setTimestamp(timestamp);
-        if (!target)
-            target = QApplication::focusWidget();
-        QApplication::sendEvent(target ? target : QApplication::activeWindow(), &e);
-    }
-    static void Press(const KeyStroke& k, bool autoRepeat = false, quint32 scanCode = 0)
-    {
-        Send(QEvent::KeyPress, k, autoRepeat, scanCode);
-    }
-    static void Release(const KeyStroke& k, bool autoRepeat = false, quint32 scanCode = 0)
-    {
-        Send(QEvent::KeyRelease, k, autoRepeat, scanCode);
-    }
-    static void Stroke(const KeyStroke& k, QWidget* target = nullptr)
-    {
-        Send(QEvent::KeyPress, k, false, 0, target);
-        Send(QEvent::KeyRelease, k, false, 0, target);
-    }
-    // A key-up from the window system is confirmed a moment later.
-    bool SentBecomes(const Msgs& expected) const
-    {
-        kvtest::WaitFor([&] { return Sent() == expected; }, 1000);
-        return Sent() == expected;
-    }
-    bool AnyHeld() const
-    {
-        return std::any_of(m_pView->m_PCKeySlots.begin(), m_pView->m_PCKeySlots.end(),
-                           [](const CMIDIPCKeySlot& s) { return s.IsHeld(); });
-    }
 };
 
 // A key as Qt's xcb platform delivers it: the X keycode (the key's place) as
@@ -77,17 +30,52 @@ struct XKey {
 constexpr Qt::KeyboardModifier kShift = Qt::ShiftModifier, kAltGr = Qt::GroupSwitchModifier,
                                kCtrl = Qt::ControlModifier;
 
-class PCKeyboardXTest : public PCKeyboardTest {
+class PCKeyboardTest : public ViewFixture {
 protected:
+    void SetUp() override { ViewFixture::SetUp(); StartShown(); }
+
+    // Key events go where the window system would send them: the focus widget.
+    static void Send(QEvent::Type type, const KeyStroke& k, bool autoRepeat = false,
+                     quint32 scanCode = 0, quint64 timestamp = 0, QWidget* target = nullptr)
+    {
+        QKeyEvent e(type, k.key, k.modifiers, scanCode, 0, 0, k.text, autoRepeat);
+        e.setTimestamp(timestamp);
+        if (!target)
+            target = QApplication::focusWidget();
+        QApplication::sendEvent(target ? target : QApplication::activeWindow(), &e);
+    }
+    static void Press(const KeyStroke& k, bool rep = false, quint32 scan = 0) { Send(QEvent::KeyPress, k, rep, scan); }
+    static void Release(const KeyStroke& k, bool rep = false, quint32 scan = 0) { Send(QEvent::KeyRelease, k, rep, scan); }
+    static void Stroke(const KeyStroke& k, QWidget* target = nullptr)
+    {
+        Send(QEvent::KeyPress, k, false, 0, 0, target);
+        Send(QEvent::KeyRelease, k, false, 0, 0, target);
+    }
     void SendX(QEvent::Type type, const XKey& k)
     {
         const quint32 xState = (k.modifiers.testFlag(kShift) ? 0x01 : 0) |
                                (k.modifiers.testFlag(kCtrl) ? 0x04 : 0) |
                                (k.modifiers.testFlag(kAltGr) ? 0x80 : 0); // Mod5
         QKeyEvent e(type, k.text.at(0).toUpper().unicode(), k.modifiers, k.code, 0, xState, k.text);
-        // X gives every event a time of its own.
-        e.setTimestamp(m_nTime += 20);
+        e.setTimestamp(m_nTime += 20); // X gives every event a time of its own
         QApplication::sendEvent(QApplication::focusWidget(), &e);
+    }
+    // A key-up from the window system is confirmed a moment later.
+    bool SentBecomes(const Msgs& expected) const
+    {
+        return kvtest::WaitFor([&] { return Sent() == expected; }, 1000);
+    }
+    bool AnyHeld() const
+    {
+        return std::any_of(m_pView->m_PCKeySlots.begin(), m_pView->m_PCKeySlots.end(),
+                           [](const CMIDIPCKeySlot& s) { return s.IsHeld(); });
+    }
+    // The log shown and empty, its edit with the focus.
+    void TypeIntoTheLog()
+    {
+        Command(ID_VIEW_MIDI_INPUT);
+        ASSERT_EQ(QApplication::focusWidget(), m_pView->m_pLogEdit);
+        m_pView->m_pLogEdit->clear();
     }
 
     quint64 m_nTime = 1000;
@@ -99,25 +87,21 @@ const KeyStroke kBracket{Qt::Key_BracketLeft, "["};
 
 } // namespace
 
-TEST_F(PCKeyboardTest, EveryTableKeyPlaysItsNoteInBothVoices)
+TEST_F(PCKeyboardTest, TableKeysPlayInBothVoicesBeforeTheFocusedControlSeesThemAndOthersReachIt)
 {
+    TypeIntoTheLog();
     // Slot by slot, F#3 upwards; the last slot by each of its characters.
+    const QString aring(QChar(0xE5)), Aring(QChar(0xC5)), otilde(QChar(0xF5)), Otilde(QChar(0xD5));
     const std::vector<std::pair<KeyStroke, int>> keys = {
-        {{Qt::Key_1, "1"}, 0},  {{Qt::Key_Q, "q"}, 1},  {{Qt::Key_2, "2"}, 2},
-        {{Qt::Key_W, "w"}, 3},  {{Qt::Key_3, "3"}, 4},  {{Qt::Key_E, "e"}, 5},
-        {{Qt::Key_R, "r"}, 6},  {{Qt::Key_5, "5"}, 7},  {{Qt::Key_T, "t"}, 8},
-        {{Qt::Key_6, "6"}, 9},  {{Qt::Key_Y, "y"}, 10}, {{Qt::Key_U, "u"}, 11},
-        {{Qt::Key_8, "8"}, 12}, {{Qt::Key_I, "i"}, 13}, {{Qt::Key_9, "9"}, 14},
-        {{Qt::Key_O, "o"}, 15}, {{Qt::Key_0, "0"}, 16}, {{Qt::Key_P, "p"}, 17},
+        {{Qt::Key_1, "1"}, 0},  {{Qt::Key_Q, "q"}, 1},  {{Qt::Key_2, "2"}, 2},  {{Qt::Key_W, "w"}, 3},
+        {{Qt::Key_3, "3"}, 4},  {{Qt::Key_E, "e"}, 5},  {{Qt::Key_R, "r"}, 6},  {{Qt::Key_5, "5"}, 7},
+        {{Qt::Key_T, "t"}, 8},  {{Qt::Key_6, "6"}, 9},  {{Qt::Key_Y, "y"}, 10}, {{Qt::Key_U, "u"}, 11},
+        {{Qt::Key_8, "8"}, 12}, {{Qt::Key_I, "i"}, 13}, {{Qt::Key_9, "9"}, 14}, {{Qt::Key_O, "o"}, 15},
+        {{Qt::Key_0, "0"}, 16}, {{Qt::Key_P, "p"}, 17}, {{Qt::Key_BracketLeft, "["}, 18},
         // Shift plays the letters too.
-        {{Qt::Key_Q, "Q", Qt::ShiftModifier}, 1},
-        {{Qt::Key_P, "P", Qt::ShiftModifier}, 17},
-        {{Qt::Key_BracketLeft, "["}, 18},
-        {{Qt::Key_BraceLeft, "{", Qt::ShiftModifier}, 18},
-        {{Qt::Key_Aring, QString(QChar(0xE5))}, 18},
-        {{Qt::Key_Aring, QString(QChar(0xC5)), Qt::ShiftModifier}, 18},
-        {{Qt::Key_Otilde, QString(QChar(0xF5))}, 18},
-        {{Qt::Key_Otilde, QString(QChar(0xD5)), Qt::ShiftModifier}, 18},
+        {{Qt::Key_Q, "Q", kShift}, 1}, {{Qt::Key_P, "P", kShift}, 17}, {{Qt::Key_BraceLeft, "{", kShift}, 18},
+        {{Qt::Key_Aring, aring}, 18},  {{Qt::Key_Aring, Aring, kShift}, 18},
+        {{Qt::Key_Otilde, otilde}, 18}, {{Qt::Key_Otilde, Otilde, kShift}, 18},
     };
     for (const unsigned voice : {ID_PCKEY_FEMALE, ID_PCKEY_MALE}) {
         Command(voice);
@@ -125,39 +109,20 @@ TEST_F(PCKeyboardTest, EveryTableKeyPlaysItsNoteInBothVoices)
         Msgs expected;
         for (const auto& [k, index] : keys) {
             Stroke(k);
-            expected.push_back(On(first + index));
-            expected.push_back(Off(first + index));
+            expected.insert(expected.end(), {On(first + index), Off(first + index)});
         }
-        EXPECT_EQ(Sent(), expected) << (voice == ID_PCKEY_MALE ? "male" : "female");
+        EXPECT_EQ(Sent(), expected) << voice;
         EXPECT_FALSE(AnyHeld());
         m_pMidi->ClearSent();
     }
-}
-
-TEST_F(PCKeyboardTest, KeysThatPlayNothingReachTheFocusedControlAndNoteKeysDoNot)
-{
-    Command(ID_VIEW_MIDI_INPUT);
-    ASSERT_EQ(QApplication::focusWidget(), m_pView->m_pLogEdit);
-    m_pView->m_pLogEdit->clear();
     // No black key between B and C or E and F; Shift+digit, Ctrl+digit,
     // Ctrl+letter and keypad digits are not notes.
-    const std::vector<KeyStroke> silent = {
-        {Qt::Key_4, "4"},
-        {Qt::Key_7, "7"},
-        {Qt::Key_Exclam, "!", Qt::ShiftModifier},
-        {Qt::Key_1, "!", Qt::ShiftModifier},
-        {Qt::Key_1, "", Qt::ControlModifier},
-        {Qt::Key_Q, "", Qt::ControlModifier},
-        {Qt::Key_1, "1", Qt::KeypadModifier},
-    };
+    const KeyStroke silent[] = {{Qt::Key_4, "4"}, {Qt::Key_7, "7"}, {Qt::Key_Exclam, "!", kShift},
+                                {Qt::Key_1, "!", kShift}, {Qt::Key_1, "", kCtrl}, {Qt::Key_Q, "", kCtrl},
+                                {Qt::Key_1, "1", Qt::KeypadModifier}};
     for (const KeyStroke& k : silent)
         Stroke(k);
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "47!!1");
-
-    // A note key is taken before the edit sees it, like an accelerator.
-    Stroke(kQ);
-    EXPECT_EQ(Sent(), (Msgs{On(55), Off(55)}));
     EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), "47!!1");
 }
 
@@ -180,21 +145,21 @@ TEST_F(PCKeyboardTest, AutoRepeatOfAHeldKeyAddsNothingButAQuickSecondStrokeDoes)
     // X11 auto-repeat as Qt may pass it on: key-up and key-down with one
     // time stamp, neither flagged, each pair read by itself.
     const quint32 scan = 24;
-    Send(QEvent::KeyPress, kQ, false, scan, nullptr, 1000);
+    Send(QEvent::KeyPress, kQ, false, scan, 1000);
     for (quint64 t = 1500; t < 1700; t += 40) {
-        Send(QEvent::KeyRelease, kQ, false, scan, nullptr, t);
+        Send(QEvent::KeyRelease, kQ, false, scan, t);
         kvtest::Drain();
-        Send(QEvent::KeyPress, kQ, false, scan, nullptr, t);
+        Send(QEvent::KeyPress, kQ, false, scan, t);
     }
     EXPECT_TRUE(SentBecomes({On(55)}));
     QTest::qWait(3 * CPCKeyboard::kReleaseSettleMs);
     EXPECT_EQ(Sent(), Msgs{On(55)});
 
     // Up and down again at once, but at another moment: a new stroke.
-    Send(QEvent::KeyRelease, kQ, false, scan, nullptr, 2000);
-    Send(QEvent::KeyPress, kQ, false, scan, nullptr, 2003);
+    Send(QEvent::KeyRelease, kQ, false, scan, 2000);
+    Send(QEvent::KeyPress, kQ, false, scan, 2003);
     EXPECT_EQ(Sent(), (Msgs{On(55), Off(55), On(55)}));
-    Send(QEvent::KeyRelease, kQ, false, scan, nullptr, 2500);
+    Send(QEvent::KeyRelease, kQ, false, scan, 2500);
     EXPECT_TRUE(SentBecomes({On(55), Off(55), On(55), Off(55)}));
 }
 
@@ -211,7 +176,7 @@ TEST_F(PCKeyboardTest, TheNoteEndedIsTheOneStartedWhateverChangedMeanwhile)
     m_pMidi->ClearSent();
 
     // "{" goes down with Shift, Shift comes up first, "[" comes up: the same key.
-    const KeyStroke brace{Qt::Key_BraceLeft, "{", Qt::ShiftModifier};
+    const KeyStroke brace{Qt::Key_BraceLeft, "{", kShift};
     for (const quint32 scan : {0u, 34u}) {
         Press(brace, false, scan);
         Release(kBracket, false, scan);
@@ -226,18 +191,16 @@ TEST_F(PCKeyboardTest, TheNoteEndedIsTheOneStartedWhateverChangedMeanwhile)
     Release(kR);
     Stroke(kR);
     Press(kQ);
-    Release({Qt::Key_Q, "", Qt::ControlModifier});
+    Release({Qt::Key_Q, "", kCtrl});
     EXPECT_EQ(Sent(), (Msgs{On(60), Off(60), On(48), Off(48), On(43), Off(43)}));
 }
 
-TEST_F(PCKeyboardTest, AnotherWindowOrLeavingTheApplicationEndsHeldNotes)
+TEST_F(PCKeyboardTest, AnotherWindowADialogLeavingOrQuittingEndsHeldNotes)
 {
     Press(kQ);
     Press(kR);
     QWidget other;
-    other.show();
-    other.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    Activate(&other);
     EXPECT_EQ(Sent(), (Msgs{On(55), On(60), Off(55), Off(60)}));
     EXPECT_FALSE(AnyHeld());
     // The key-ups arrive late, and keys typed elsewhere are not notes.
@@ -248,48 +211,43 @@ TEST_F(PCKeyboardTest, AnotherWindowOrLeavingTheApplicationEndsHeldNotes)
     EXPECT_TRUE(Sent().empty());
 
     // Back, then leaving the application altogether.
-    m_pFrame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame));
+    Activate(m_pFrame);
     Press(kQ);
     QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
     QApplication::sendEvent(qApp, &inactive);
     EXPECT_EQ(Sent(), (Msgs{On(55), Off(55)}));
     Release(kQ);
-    EXPECT_EQ(Sent().size(), 2u);
-}
 
-TEST_F(PCKeyboardTest, AModalDialogEndsHeldNotesAndKeepsItsKeys)
-{
+    // A modal dialog: in it a note key is a key, and one that still finds its
+    // way to the main window plays nothing.
+    m_pMidi->ClearSent();
     Press(kQ);
-    QDialog dlg(m_pFrame);
-    auto* edit = new QLineEdit(&dlg);
-    (new QVBoxLayout(&dlg))->addWidget(edit);
-    dlg.setWindowModality(Qt::ApplicationModal);
-    dlg.show();
-    EXPECT_EQ(Sent(), (Msgs{On(55), Off(55)}));
-    // In the dialog a note key is a key.
-    Stroke({Qt::Key_W, "w"}, edit);
-    EXPECT_EQ(edit->text(), "w");
-    // Nor does a key that still found its way to the main window play.
-    Stroke({Qt::Key_E, "e"}, m_pView->m_pKeyboardPicture);
-    EXPECT_EQ(Sent().size(), 2u);
-}
+    {
+        QDialog dlg(m_pFrame);
+        auto* edit = new QLineEdit(&dlg);
+        (new QVBoxLayout(&dlg))->addWidget(edit);
+        dlg.setWindowModality(Qt::ApplicationModal);
+        dlg.show();
+        EXPECT_EQ(Sent(), (Msgs{On(55), Off(55)}));
+        Stroke({Qt::Key_W, "w"}, edit);
+        EXPECT_EQ(edit->text(), "w");
+        Stroke({Qt::Key_E, "e"}, m_pView->m_pKeyboardPicture);
+        EXPECT_EQ(Sent().size(), 2u);
+    }
 
-TEST_F(PCKeyboardTest, QuittingEndsHeldNotesBeforeThePortCloses)
-{
+    // Quitting: the port's own reset at closing finds nothing left sounding.
+    Activate(m_pFrame);
+    m_pMidi->ClearSent();
     Press(kQ);
     Press(kBracket);
     m_pFrame->close();
-    // The port's own reset at closing found nothing left sounding.
     EXPECT_EQ(Sent(), (Msgs{On(55), On(72), Off(55), Off(72)}));
     EXPECT_FALSE(AnyHeld());
 }
 
-TEST_F(PCKeyboardXTest, TheDigitRowPlaysByPlaceOnEveryLayoutAndEndsWithItsKey)
+TEST_F(PCKeyboardTest, TheDigitRowPlaysByPlaceOnEveryLayoutAndEndsWithItsKey)
 {
-    Command(ID_VIEW_MIDI_INPUT);
-    ASSERT_EQ(QApplication::focusWidget(), m_pView->m_pLogEdit);
-    m_pView->m_pLogEdit->clear();
+    TypeIntoTheLog();
     struct Stroke {
         XKey down;
         int slot; // -1: left to the edit, which types it (but for Ctrl's)

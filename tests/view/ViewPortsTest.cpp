@@ -3,45 +3,35 @@
 // when it goes, and a first start takes a real instrument.
 #include "ViewFixture.h"
 
-#include "dialogs/CDialog.h"
-#include "platform/Profile.h"
-#include "res/ResourceIds.h"
-
-#include <QApplication>
-#include <QPlainTextEdit>
-#include <QTimer>
-
 namespace {
 
-// Cancels the next modal dialog.
-void CancelNextDialog()
-{
-    QTimer::singleShot(0, [] {
-        if (auto* dlg = qobject_cast<CDialog*>(QApplication::activeModalWidget()))
-            dlg->reject();
-    });
-}
+const Msgs kChannelSetUp{0x000000C0, 0x007F07B0, 0x00400AB0};
 
 class ViewPortsTest : public ViewFixture {
 protected:
-    // Two instruments and two synthesizers; the program uses the second of each.
-    void StartOnSecondPorts()
+    // The window on devices that `prepare` makes.
+    void StartWith(const std::function<void(CLoopbackMidiBackend&)>& prepare)
     {
         auto backend = std::make_unique<CLoopbackMidiBackend>(0, 0);
         m_pMidi = backend.get();
-        m_pMidi->AddInput("Keys A");
-        m_pMidi->AddInput("Keys B");
-        m_pMidi->AddOutput("Synth A");
-        m_pMidi->AddOutput("Synth B");
+        prepare(*m_pMidi);
         MidiSystem::Install(std::move(backend));
-        Profile::WriteProfileInt("MIDIIn", "DevID", 1);
-        Profile::WriteProfileInt("MIDIOut", "DevID", 1);
         m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
         m_pView = m_pFrame->GetActiveView();
     }
+    // Two instruments and two synthesizers; the program uses the second of each.
+    void StartOnSecondPorts()
+    {
+        Profile::WriteProfileInt("MIDIIn", "DevID", 1);
+        Profile::WriteProfileInt("MIDIOut", "DevID", 1);
+        StartWith([](CLoopbackMidiBackend& midi) {
+            for (const char* name : {"Keys A", "Keys B"})
+                midi.AddInput(name);
+            for (const char* name : {"Synth A", "Synth B"})
+                midi.AddOutput(name);
+        });
+    }
 };
-
-const Msgs kChannelSetUp{0x000000C0, 0x007F07B0, 0x00400AB0};
 
 TEST_F(ViewPortsTest, EveryDialogReopensTheSamePortWhenTheListHasMoved)
 {
@@ -55,7 +45,7 @@ TEST_F(ViewPortsTest, EveryDialogReopensTheSamePortWhenTheListHasMoved)
 
     for (unsigned id : {ID_MIDI_SETUP_METRONOME, ID_MIDI_SETUP_OUTPUT_DEFAULTS,
                         ID_MIDI_SELECT_OUTPUT, ID_MIDI_SELECT_INPUT}) {
-        CancelNextDialog();
+        AnswerNextDialog();
         Command(id);
         EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), 0u) << id;
         EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 0u) << id;
@@ -77,13 +67,11 @@ TEST_F(ViewPortsTest, APortThatComesBackIsReopenedAndTheOutputSetUpAgain)
     kvtest::Drain();
     m_pFrame->UpdateCommandUI();
     const QString message = m_pFrame->PaneText(0);
-    EXPECT_TRUE(message.contains("\"Synth B\"")) << message.toStdString();
-    EXPECT_TRUE(message.contains("\"Keys B\"")) << message.toStdString();
+    EXPECT_TRUE(message.contains("\"Synth B\"") && message.contains("\"Keys B\"")) << qPrintable(message);
 
     m_pMidi->AddOutput("Synth B", 0);
     m_pMidi->AddInput("Keys B");
-    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.GetHandle(); }));
-    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_InDevice.IsOpen(); }));
+    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.GetHandle() && m_pView->m_InDevice.IsOpen(); }));
     kvtest::Drain();
     EXPECT_EQ(m_pMidi->SentTo("Synth B"), kChannelSetUp);
     ASSERT_TRUE(m_pMidi->Inject(1, 0x00404090));
@@ -109,7 +97,7 @@ TEST_F(ViewPortsTest, NotesAndPedalFromALostOrChangedInputEndAtTheOutput)
             m_pMidi->AddInput("Keys B", 1);
             ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_InDevice.IsOpen(); }));
         } else if (way == 1) {
-            CancelNextDialog(); // the input is closed and opened again
+            AnswerNextDialog(); // the input is closed and opened again
             Command(ID_MIDI_SELECT_INPUT);
         } else {
             m_pFrame->close(); // quitting
@@ -120,45 +108,7 @@ TEST_F(ViewPortsTest, NotesAndPedalFromALostOrChangedInputEndAtTheOutput)
     }
 }
 
-TEST_F(ViewPortsTest, AFirstStartTakesARealInstrumentOverALoopBackPort)
-{
-    auto backend = std::make_unique<CLoopbackMidiBackend>(0, 1);
-    m_pMidi = backend.get();
-    m_pMidi->AddInput("Midi Through:Midi Through Port-0");
-    m_pMidi->SetInputLoopback(0, true);
-    m_pMidi->AddInput("USB Keyboard:USB Keyboard MIDI 1");
-    MidiSystem::Install(std::move(backend));
-    m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
-    m_pView = m_pFrame->GetActiveView();
-    EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 1u);
-    EXPECT_EQ(m_pView->m_InDevice.m_strDeviceName, "USB Keyboard:USB Keyboard MIDI 1");
-}
-
-TEST_F(ViewPortsTest, ASynthesizerThatCannotSoundSaysWhyAndComesBack)
-{
-    auto backend = std::make_unique<CLoopbackMidiBackend>(0, 0);
-    m_pMidi = backend.get();
-    m_pMidi->SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NODRIVER);
-    m_pMidi->SetOutputProblem(MIDI_MAPPER, "no audio output could be started");
-    MidiSystem::Install(std::move(backend));
-    m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
-    m_pView = m_pFrame->GetActiveView();
-    m_pFrame->UpdateCommandUI();
-    EXPECT_EQ(m_pFrame->PaneText(0),
-              "No sound from the synthesizer: no audio output could be started");
-
-    m_pMidi->SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NOERROR);
-    m_pMidi->SetOutputProblem(MIDI_MAPPER, "");
-    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.GetHandle(); }, 5000));
-    kvtest::Drain();
-    EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), kChannelSetUp);
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(ViewPortsTest, LostMessagesAreSaidInTheLogAndTheStatusBar)
+TEST_F(ViewPortsTest, LostMessagesAreSaidOnceInTheLogAndTheStatusBar)
 {
     StartOnSecondPorts();
     Command(ID_VIEW_MIDI_INPUT);
@@ -173,6 +123,33 @@ TEST_F(ViewPortsTest, LostMessagesAreSaidInTheLogAndTheStatusBar)
     EXPECT_TRUE(log.contains("26 MIDI messages lost at the input"));
     EXPECT_TRUE(log.contains("4 MIDI messages lost at the output"));
     EXPECT_TRUE(m_pFrame->PaneText(0).contains("30 MIDI messages lost")) << qPrintable(m_pFrame->PaneText(0));
+}
+
+TEST_F(ViewPortsTest, AFirstStartTakesARealInstrumentOverALoopBackPort)
+{
+    StartWith([](CLoopbackMidiBackend& midi) {
+        midi.AddOutput("Synth");
+        midi.AddInput("Midi Through:Midi Through Port-0");
+        midi.SetInputLoopback(0, true);
+        midi.AddInput("USB Keyboard:USB Keyboard MIDI 1");
+    });
+    EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 1u);
+}
+
+TEST_F(ViewPortsTest, ASynthesizerThatCannotSoundSaysWhyAndComesBack)
+{
+    StartWith([](CLoopbackMidiBackend& midi) {
+        midi.SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NODRIVER);
+        midi.SetOutputProblem(MIDI_MAPPER, "no audio output could be started");
+    });
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(m_pFrame->PaneText(0), "No sound from the synthesizer: no audio output could be started");
+
+    m_pMidi->SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NOERROR);
+    m_pMidi->SetOutputProblem(MIDI_MAPPER, "");
+    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.GetHandle(); }, 5000));
+    kvtest::Drain();
+    EXPECT_EQ(m_pMidi->Sent(MIDI_MAPPER), kChannelSetUp);
 }
 
 } // namespace
