@@ -98,6 +98,9 @@ void CTessaroView::OnMixerCheckTimer()
     if (m_Mixer.GetLineControl(m_dwSynthLineID, MIXERCONTROL_CONTROLTYPE_MUTE, mute)) {
         m_dwMuteControlID = mute.dwControlID;
         m_Mixer.SetControlValue(m_dwMuteControlID, 0);
+        // A repeated set-up (File > New) unmutes a line the user had muted:
+        // the box shows what the line now is, so one click mutes it again.
+        m_pMuteCheck->setChecked(false);
         m_pMuteCheck->setText(mute.szShortName);
         m_pMuteCheck->setEnabled(true);
     } else if (m_Mixer.GetLineControl(m_dwSynthLineID, MIXERCONTROL_CONTROLTYPE_BOOLEAN, mute)) {
