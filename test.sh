@@ -2,7 +2,7 @@
 # Installs what Kelvora needs, builds it warnings-clean and runs every test,
 # then again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
 # tests of the paths that cross threads (input, thru, metronome, ports)
-# under ThreadSanitizer.
+# under ThreadSanitizer, and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-packages.sh
@@ -34,3 +34,27 @@ cmake --build build-tsan -j "$jobs" --target test_platform test_midi test_view t
 export TSAN_OPTIONS="halt_on_error=1"
 threaded='^(MidiInDeviceTest|MidiOutDeviceTest|MidiPortReturnTest|PeriodicTimer|PeriodicSchedule|BeepRelay|Service|LoopbackMidiBackendTest|ThruPathTest|MetronomeTest|ViewPortsTest|JackPortsFloodTest)\.'
 (cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600 -R "$threaded")
+
+# Every fuzz target (fuzz/<Name>Fuzz.cpp, built as kelvora_<name>_fuzz) for a
+# short while under clang's libFuzzer and the sanitizers, each on a copy of
+# its seeds in fuzz/corpus/<name>/ (when there are any), so what the fuzzers
+# add stays out of the tree. A finding stops the run with the input saved.
+# Warnings are gated by the gcc builds above; clang warns about other things.
+fuzzers=() targets=()
+for src in fuzz/*Fuzz.cpp; do
+  name=$(basename "$src" Fuzz.cpp)
+  fuzzers+=("${name,,}")
+  targets+=("kelvora_${name,,}_fuzz")
+done
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DKELVORA_FUZZ=ON -DKELVORA_SANITIZE=ON -DKELVORA_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs" --target "${targets[@]}"
+fuzz_work=$(mktemp -d)
+trap 'rm -rf "$fuzz_work"' EXIT
+for name in "${fuzzers[@]}"; do
+  mkdir -p "$fuzz_work/$name"
+  if [ -d "fuzz/corpus/$name" ]; then cp -r "fuzz/corpus/$name/." "$fuzz_work/$name/"; fi
+  echo "fuzzing kelvora_${name}_fuzz"
+  QT_QPA_PLATFORM=offscreen "build-fuzz/kelvora_${name}_fuzz" -max_total_time=20 -print_final_stats=1 \
+    -artifact_prefix="$PWD/build-fuzz/$name-" "$fuzz_work/$name"
+done

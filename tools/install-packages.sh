@@ -8,6 +8,7 @@ packages=(
   libjack-jackd2-dev jackd2
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils sox
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev
   xvfb xauth xdotool x11-xkb-utils imagemagick
 )
 missing=()

@@ -27,6 +27,7 @@ constexpr int kOffPlanes = kFileHeaderSize + 12;
 constexpr int kOffBitCount = kFileHeaderSize + 14;
 constexpr int kOffCompression = kFileHeaderSize + 16;
 constexpr int kOffClrUsed = kFileHeaderSize + 32;
+constexpr int kPackedOffHeight = kOffHeight - kFileHeaderSize;
 constexpr uint16_t kTypeBM = 0x4D42;
 constexpr uint32_t kBiRgb = 0;
 
@@ -81,6 +82,7 @@ void CDib::Free()
     m_nTableOffset = 0;
     m_nBitsOffset = 0;
     m_nStride = 0;
+    m_nMaskOffset = 0;
     m_nWidth = 0;
     m_nHeight = 0;
     m_bTopDown = false;
@@ -129,6 +131,30 @@ bool CDib::LoadFromPackedDib(const QByteArray& packedDib)
     block.append(packedDib);
     PutLe16(block, kOffType, kTypeBM);
     return Adopt(std::move(block), true);
+}
+
+bool CDib::LoadFromIconImage(const QByteArray& iconImage)
+{
+    Free();
+    if (iconImage.size() < kInfoHeaderSize)
+        return false;
+    // Icon images are stored bottom-up; a negative height has no mask rows
+    // we could place.
+    const int32_t bothHalves = int32_t(Le32(iconImage, kPackedOffHeight));
+    if (bothHalves < 2)
+        return false;
+    QByteArray colourHalf = iconImage;
+    PutLe32(colourHalf, kPackedOffHeight, uint32_t(bothHalves / 2));
+    if (!LoadFromPackedDib(colourHalf))
+        return false;
+    const qint64 maskStride = ((qint64(m_nWidth) + 31) / 32) * 4;
+    const qint64 maskOffset = qint64(m_nBitsOffset) + qint64(m_nStride) * m_nHeight;
+    if (maskStride * m_nHeight > m_block.size() - maskOffset) {
+        Free();
+        return false;
+    }
+    m_nMaskOffset = uint32_t(maskOffset);
+    return true;
 }
 
 // Checks a whole file image and takes it as the held block. With
@@ -378,6 +404,42 @@ QImage CDib::CreateDeviceImage() const
     for (int y = 0; y < m_nHeight; ++y)
         std::memcpy(mono.scanLine(y), Row(y), rowBytes);
     return mono;
+}
+
+QImage CDib::CreateIconImage() const
+{
+    if (m_nMaskOffset == 0)
+        return QImage();
+    const QImage& colours = GetImage();
+    if (colours.isNull())
+        return QImage();
+    QImage icon = colours.convertToFormat(QImage::Format_ARGB32);
+    if (icon.isNull())
+        return icon;
+
+    bool bHasAlpha = false;
+    if (m_nBitCount == 32)
+        for (int y = 0; y < m_nHeight && !bHasAlpha; ++y) {
+            const uchar* p = Row(y);
+            for (int x = 0; x < m_nWidth && !bHasAlpha; ++x)
+                bHasAlpha = p[4 * x + 3] != 0;
+        }
+    const size_t maskStride = ((size_t(m_nWidth) + 31) / 32) * 4;
+    for (int y = 0; y < m_nHeight; ++y) {
+        auto* out = reinterpret_cast<QRgb*>(icon.scanLine(y));
+        if (bHasAlpha) {
+            const uchar* p = Row(y);
+            for (int x = 0; x < m_nWidth; ++x)
+                out[x] = (out[x] & 0xFFFFFFu) | uint32_t(p[4 * x + 3]) << 24;
+        } else {
+            const uchar* mask = reinterpret_cast<const uchar*>(m_block.constData()) + m_nMaskOffset
+                + size_t(m_nHeight - 1 - y) * maskStride;
+            for (int x = 0; x < m_nWidth; ++x)
+                if ((mask[x >> 3] >> (7 - (x & 7))) & 1u)
+                    out[x] &= 0xFFFFFFu;
+        }
+    }
+    return icon;
 }
 
 void CDib::GetDimensions(int32_t& width, int32_t& height) const

@@ -42,6 +42,12 @@ public:
     // A packed DIB: info header, colour table and rows without the file
     // header. The header is made here, with the rows right after the table.
     bool LoadFromPackedDib(const QByteArray& packedDib);
+    // One image of an icon: a packed DIB whose biHeight counts two halves,
+    // the colour rows and after them the rows of a 1-bit AND mask of the same
+    // width (a set bit lets what is beneath show through). The colour half
+    // becomes the DIB, its header saying the true height; the mask stays in
+    // the block behind the rows. Either half cut short loads nothing.
+    bool LoadFromIconImage(const QByteArray& iconImage);
 
     // Stored form: 16-bit marker 0x4142, 32-bit block size, the block; all
     // little-endian whatever the stream's own byte order. Loading anything but
@@ -62,6 +68,11 @@ public:
     // whatever two colours the DIB's own table holds; that table is left as it
     // is. Null when empty.
     QImage CreateDeviceImage() const;
+    // An icon image with its transparency, Format_ARGB32: a 32-bit image
+    // whose fourth bytes are not all 0 takes them as alpha; any other is
+    // opaque but where its mask bit is set. Null unless the DIB came from
+    // LoadFromIconImage.
+    QImage CreateIconImage() const;
 
     // biWidth and biHeight as stored (negative height: top-down), 0, 0 when empty.
     void GetDimensions(int32_t& width, int32_t& height) const;
@@ -108,6 +119,7 @@ private:
     uint32_t m_nTableOffset = 0;
     uint32_t m_nBitsOffset = 0;
     uint32_t m_nStride = 0;
+    uint32_t m_nMaskOffset = 0; // AND mask rows of an icon image; 0 when none
     int m_nWidth = 0;
     int m_nHeight = 0;
     bool m_bTopDown = false;
