@@ -46,7 +46,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, VersionReader read)
 
 QString CAboutDlg::BuildDate()
 {
-    return QStringLiteral(KELVORA_BUILD_DATE);
+    return QStringLiteral(KELVORA_BUILD_DATE).simplified(); // "Dec  8 2026" reads "Dec 8 2026"
 }
 
 void CAboutDlg::OnCreate(const VersionReader& read)
@@ -106,5 +106,31 @@ void CAboutDlg::DoDataExchange(CDataExchange& dx)
 void CAboutDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    FitTexts();
     m_pIconButton->SetIcon(kIconGroup);
+}
+
+void CAboutDlg::FitTexts()
+{
+    // The template's boxes fit a short version line; a longer text (a build
+    // between releases names its commit) is shown whole: its box grows and
+    // what stands below it moves down, the dialog with them.
+    int shift = 0;
+    for (int id : {IDC_DESCRIPTION, IDC_LEGAL, IDC_COMMENTS}) {
+        auto* label = GetDlgItem<QLabel>(id);
+        if (!label)
+            continue;
+        QRect box = label->geometry();
+        box.translate(0, shift);
+        const int needed = label->heightForWidth(box.width());
+        if (needed > box.height()) {
+            shift += needed - box.height();
+            box.setHeight(needed);
+        }
+        label->setGeometry(box);
+    }
+    if (shift <= 0)
+        return;
+    m_pOKButton->move(m_pOKButton->x(), m_pOKButton->y() + shift);
+    setFixedSize(width(), height() + shift);
 }

@@ -39,5 +39,7 @@ protected:
     void OnInitDialog() override;
 
 private:
+    void FitTexts();
+
     CIconButton* m_pIconButton = nullptr;
 };

@@ -81,6 +81,21 @@ TEST(AboutDlg, TextsComeFromTheBlockAndTheTemplateKeepsWhatItLacks)
     EXPECT_EQ(shown.legal, templ.legal);
     EXPECT_EQ(shown.comments, QString());
 
+    // A long version line is shown whole; what stands below it moves down.
+    BlockSpec longVersion = full;
+    longVersion.tables["040904b0"]["FileVersion"] = QStringLiteral("2.1.0 (git v2.0.0-148-g0123456789-dirty)");
+    {
+        CAboutDlg dlg(nullptr, FromBlock(longVersion));
+        dlg.show();
+        const auto* description = dlg.GetDlgItem<QLabel>(CAboutDlg::IDC_DESCRIPTION);
+        const auto* comments = dlg.GetDlgItem<QLabel>(CAboutDlg::IDC_COMMENTS);
+        EXPECT_GE(description->height(), description->heightForWidth(description->width()));
+        EXPECT_GE(dlg.GetDlgItem<QLabel>(CAboutDlg::IDC_LEGAL)->y(), description->geometry().bottom());
+        EXPECT_GT(dlg.GetDlgItem(IDOK)->y(), comments->geometry().bottom());
+        EXPECT_LE(dlg.GetDlgItem(IDOK)->geometry().bottom(), dlg.height());
+        dlg.done(QDialog::Accepted);
+    }
+
     // The program's own block, as Help > About shows it.
     shown = ShowAbout({});
     EXPECT_EQ(shown.title, QStringLiteral("About Kelvora"));
