@@ -9,7 +9,7 @@ packages=(
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils sox
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
-  xvfb xauth xdotool x11-xkb-utils imagemagick
+  xvfb xauth xdotool x11-xkb-utils imagemagick openbox wmctrl
 )
 missing=()
 for p in "${packages[@]}"; do

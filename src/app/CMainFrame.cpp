@@ -1,5 +1,7 @@
 #include "app/CMainFrame.h"
 
+#include "about/CAboutDlg.h"
+#include "app/CMessagePane.h"
 #include "app/CTessaroDoc.h"
 #include "gfx/ArtworkResources.h"
 #include "platform/MidiBackend.h"
@@ -26,6 +28,8 @@
 #include <QPainterPath>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -36,6 +40,35 @@ namespace {
 
 constexpr int kUpdateUiMs = 250;
 constexpr int kCursorWatchMs = 100;
+constexpr int kPanesBackMs = 200;
+
+// Menus in which a greyed item can be highlighted like any other, so that
+// pointing at it shows its prompt too: what the item would do and, by being
+// greyed, that it cannot do it now. Choosing it still does nothing.
+class CGreyedItemsMenuStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* ret) const override
+    {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, ret);
+    }
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        // Styles that draw no highlight on a greyed item get a faint one, so
+        // that the prompt is seen to belong to it.
+        if (element == CE_MenuItem && (option->state & State_Selected) &&
+            !(option->state & State_Enabled)) {
+            QColor faint = option->palette.color(QPalette::Active, QPalette::Highlight);
+            faint.setAlpha(48);
+            painter->fillRect(option->rect, faint);
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
 
 QString PromptLine(unsigned id, int line)
 {
@@ -221,8 +254,13 @@ void CMainFrame::CreateMenus()
     help->addAction(m_actions[ID_APP_ABOUT]);
 
     // Menus are brought up to date as they open, like the framework's update pass.
-    for (QMenu* m : {file, edit, view, midi, m_pSelectMenu, transpose, help})
+    // Made after the menus, so that it goes after them when the frame does.
+    auto* style = new CGreyedItemsMenuStyle(QApplication::style()->name());
+    style->setParent(this);
+    for (QMenu* m : {file, edit, view, midi, m_pSelectMenu, transpose, help}) {
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        m->setStyle(style);
+    }
 }
 
 void CMainFrame::CreateToolBar()
@@ -257,8 +295,9 @@ void CMainFrame::CreateToolBar()
 void CMainFrame::CreateStatusBar()
 {
     QStatusBar* sb = statusBar();
-    m_pIdlePane = new QLabel(StringTable::GetString(AFX_IDS_IDLEMESSAGE), sb);
-    sb->addWidget(m_pIdlePane, 1);
+    m_pMessagePane = new CMessagePane(sb);
+    m_pMessagePane->SetMessage(StringTable::GetString(AFX_IDS_IDLEMESSAGE));
+    sb->addWidget(m_pMessagePane, 1);
 
     auto makePane = [sb](unsigned id) {
         auto* pane = new QLabel(sb);
@@ -270,6 +309,48 @@ void CMainFrame::CreateStatusBar()
     };
     m_pMetronomePane = makePane(ID_INDICATOR_METRONOME);
     m_pDevicePane = makePane(ID_INDICATOR_DEVICE);
+
+    m_pPanesBackTimer = new QTimer(this);
+    m_pPanesBackTimer->setSingleShot(true);
+    m_pPanesBackTimer->setInterval(kPanesBackMs);
+    connect(m_pPanesBackTimer, &QTimer::timeout, this, [this] {
+        m_pMetronomePane->show();
+        m_pDevicePane->show();
+    });
+}
+
+bool CMainFrame::IndicatorPanesShown() const
+{
+    return !m_pMetronomePane->isHidden() && !m_pDevicePane->isHidden();
+}
+
+// Menu items and toolbar buttons send their prompt as they are pointed at,
+// and an empty one as the pointer leaves them.
+void CMainFrame::ShowPrompt(const QString& prompt)
+{
+    m_strPrompt = prompt;
+    if (prompt.isEmpty()) {
+        m_pPanesBackTimer->start();
+    } else {
+        m_pPanesBackTimer->stop();
+        // A prompt is read whole: where the window is too narrow for it beside
+        // the metronome and device panes, they make room while it shows.
+        if (IndicatorPanesShown() && !m_pMessagePane->Fits(prompt)) {
+            m_pMetronomePane->hide();
+            m_pDevicePane->hide();
+        }
+    }
+    UpdateMessagePane();
+}
+
+void CMainFrame::UpdateMessagePane()
+{
+    QString text = m_strPrompt;
+    if (text.isEmpty() && m_pView)
+        text = m_pView->StatusMessage();
+    if (text.isEmpty())
+        text = StringTable::GetString(AFX_IDS_IDLEMESSAGE);
+    m_pMessagePane->SetMessage(text);
 }
 
 // --- Bar layout -------------------------------------------------------------------
@@ -354,10 +435,7 @@ void CMainFrame::UpdateCommandUI()
     m_pView->ReportLostMessages();
     m_pMetronomePane->setText(m_pView->MetronomePaneText());
     m_pDevicePane->setText(m_pView->DevicePaneText());
-    const QString message = m_pView->StatusMessage();
-    m_pIdlePane->setText(message.isEmpty() ? StringTable::GetString(AFX_IDS_IDLEMESSAGE) : message);
-    // A narrow window cuts the message short: the whole of it on hovering.
-    m_pIdlePane->setToolTip(message);
+    UpdateMessagePane();
 }
 
 QString CMainFrame::PaneText(unsigned paneId) const
@@ -366,7 +444,7 @@ QString CMainFrame::PaneText(unsigned paneId) const
         return m_pMetronomePane->text();
     if (paneId == ID_INDICATOR_DEVICE)
         return m_pDevicePane->text();
-    return m_pIdlePane->text();
+    return m_pMessagePane->Message();
 }
 
 void CMainFrame::OnFileNew()
@@ -465,9 +543,8 @@ void CMainFrame::OnFilePrintSetup()
 
 void CMainFrame::OnAppAbout()
 {
-    QMessageBox::about(this, QStringLiteral("About Kelvora"),
-                       QStringLiteral("Kelvora %1\nA MIDI assistant for music lessons.")
-                           .arg(QStringLiteral(KELVORA_VERSION)));
+    CAboutDlg dlg(this);
+    dlg.exec();
 }
 
 // --- Window events ----------------------------------------------------------------
@@ -483,6 +560,33 @@ void CMainFrame::closeEvent(QCloseEvent* e)
     QMainWindow::closeEvent(e);
 }
 
+bool CMainFrame::event(QEvent* e)
+{
+    // Prompts go to the message pane, not over the whole bar.
+    if (e->type() == QEvent::StatusTip) {
+        ShowPrompt(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void CMainFrame::BringToFront()
+{
+    // Qt remembers a maximised state under the minimised one: clearing only
+    // the minimised flag brings the window back maximised, in the large
+    // pictures and font it is shown to others with.
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    // A modal dialog of ours stays on top of the frame it belongs to.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
 void CMainFrame::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
@@ -494,13 +598,16 @@ void CMainFrame::changeEvent(QEvent* e)
     QMainWindow::changeEvent(e);
     if (e->type() != QEvent::WindowStateChange || !m_pView)
         return;
-    if (isMaximized()) {
+    // A minimised window keeps its maximised flag (it comes back maximised),
+    // but the large cursor is only for the window on screen.
+    if (isMinimized()) {
+        LeaveMaximisedCursor();
+    } else if (isMaximized()) {
         EnterMaximisedCursor();
         m_pView->OnUpdate(CTessaroView::FrameMaximized);
     } else {
         LeaveMaximisedCursor();
-        if (!isMinimized())
-            m_pView->OnUpdate(CTessaroView::FrameRestored);
+        m_pView->OnUpdate(CTessaroView::FrameRestored);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QMainWindow>
 
+class CMessagePane;
 class CTessaroDoc;
 class CTessaroView;
 class QAction;
@@ -29,7 +30,15 @@ public:
 
     bool IsStandardToolbarDocked() const override;
     void UpdateCommandUI() override;
+    // The text of a status-bar pane, whole; 0 is the message pane.
     QString PaneText(unsigned paneId) const;
+    // Whether the metronome and device panes show (they give way to a long prompt).
+    bool IndicatorPanesShown() const;
+    CMessagePane* MessagePane() const { return m_pMessagePane; }
+
+    // A second start asked this window to come forward: it comes back in the
+    // state it had before it was minimised, and a modal dialog of ours above it.
+    void BringToFront();
 
     // File commands
     void OnFileNew();
@@ -48,6 +57,7 @@ signals:
     void Shown();
 
 protected:
+    bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -73,13 +83,19 @@ private:
     void EnterMaximisedCursor();
     void LeaveMaximisedCursor();
     void ReportFileError(const QString& path, const QString& error);
+    void ShowPrompt(const QString& prompt);
+    void UpdateMessagePane();
 
     CTessaroDoc* m_pDoc;
     CTessaroView* m_pView = nullptr;
     QToolBar* m_pToolBar = nullptr;
     QHash<unsigned, QAction*> m_actions;
     QMenu* m_pSelectMenu = nullptr;
-    QLabel* m_pIdlePane = nullptr;
+    CMessagePane* m_pMessagePane = nullptr;
+    QString m_strPrompt;
+    // Brings the indicator panes back a moment after the last prompt, so
+    // that moving across a menu's separators does not make them flicker.
+    QTimer* m_pPanesBackTimer = nullptr;
     QLabel* m_pMetronomePane = nullptr;
     QLabel* m_pDevicePane = nullptr;
     QTimer* m_pUpdateTimer = nullptr;

@@ -5,6 +5,7 @@
 // by its place on a French keyboard.
 #include "JackSequencePeers.h"
 #include "JackTestServer.h"
+#include "XvfbDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -73,23 +74,7 @@ protected:
         return env;
     }
 
-    void StartX()
-    {
-        // Xvfb picks a free display itself and tells its number.
-        m_x.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        if (!m_x.waitForStarted(5000))
-            return;
-        QElapsedTimer t;
-        t.start();
-        QByteArray out;
-        while (t.elapsed() < 10000 && !out.contains('\n')) {
-            m_x.waitForReadyRead(100);
-            out += m_x.readAllStandardOutput();
-        }
-        const QString number = QString::fromLatin1(out).trimmed();
-        if (!number.isEmpty())
-            m_strDisplay = QLatin1Char(':') + number;
-    }
+    void StartX() { m_strDisplay = kvtest::StartXvfb(m_x); }
 
     // Our output is the peer's input, chosen by name in a profile of its own.
     void WriteProfile()

@@ -95,3 +95,17 @@ TEST_F(ViewFixture, SelectingDevicesReopensThePorts)
     Command(ID_MIDI_SELECT_OUTPUT);
     EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), 1u);
 }
+
+TEST_F(ViewFixture, HelpAboutShowsTheAboutBoxOfTheProgramsOwnVersion)
+{
+    StartShown();
+    QString title;
+    unsigned templateId = 0;
+    AnswerNextDialog([&](CDialog* d) {
+        title = d->windowTitle();
+        templateId = d->GetTemplateID();
+    }, true);
+    Command(ID_APP_ABOUT);
+    EXPECT_EQ(templateId, 200u);
+    EXPECT_EQ(title, QStringLiteral("About Kelvora"));
+}
