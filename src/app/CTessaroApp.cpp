@@ -1,5 +1,6 @@
 #include "app/CTessaroApp.h"
 
+#include "about/CVersionInfo.h"
 #include "app/CMainFrame.h"
 #include "app/CSignalQuit.h"
 #include "app/CSingleInstance.h"
@@ -18,6 +19,29 @@
 
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// The name and version the program reports, from the version block of its
+// own file; the title and the version it was built as when the block cannot
+// be read (a file stripped of it, or damaged).
+struct ProgramVersion {
+    QString product;
+    QString version;
+};
+
+ProgramVersion ReadProgramVersion()
+{
+    ProgramVersion v;
+    CVersionInfo info;
+    if (!info.Read(QString()) || !info.GetString(QStringLiteral("ProductName"), &v.product))
+        v.product = StringTable::GetString(AFX_IDS_APP_TITLE);
+    if (!info.GetString(QStringLiteral("FileVersion"), &v.version))
+        v.version = QStringLiteral(KELVORA_VERSION);
+    return v;
+}
+
+} // namespace
 
 CommandLineOptions CTessaroApp::ParseCommandLine(const QStringList& args)
 {
@@ -83,8 +107,17 @@ QString CTessaroApp::RuntimeVersionProblem(const QString& builtWith, const QStri
         .arg(builtWith, running);
 }
 
-CMainFrame* CTessaroApp::CreateMainWindow(CTessaroDoc* doc)
+CMainFrame* CTessaroApp::CreateMainWindow(CTessaroDoc* doc, const QString& fileName)
 {
+    // A file named on the command line is read first, so that the window
+    // comes up with it after the one initial update every start runs (which
+    // sends the channel set-up once).
+    QString opened;
+    QString openError;
+    const bool hasFile = !fileName.isEmpty() && CTessaroDoc::ReadLog(fileName, opened, &openError);
+    if (hasFile)
+        doc->SetPathName(fileName);
+
     InstallDeviceSelectionDialogs();
     auto* frame = new CMainFrame(doc);
     CTessaroView* view = frame->GetActiveView();
@@ -92,7 +125,23 @@ CMainFrame* CTessaroApp::CreateMainWindow(CTessaroDoc* doc)
     // Fit the frame around the form.
     frame->resize(frame->sizeHint());
     view->OnInitialUpdate();
+    if (hasFile)
+        view->SetLogText(opened);
     frame->UpdateCommandUI();
+
+    if (!fileName.isEmpty() && !hasFile) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(fileName), qPrintable(openError));
+        // Told as File > Open tells it, over the window, once the window is there.
+        QObject::connect(
+            frame, &CMainFrame::Shown, frame,
+            [frame, fileName, openError] {
+                QTimer::singleShot(0, frame, [frame, fileName, openError] {
+                    QMessageBox::warning(frame, QApplication::applicationName(),
+                                         CTessaroDoc::FileErrorMessage(fileName, openError));
+                });
+            },
+            Qt::SingleShotConnection);
+    }
     return frame;
 }
 
@@ -111,7 +160,8 @@ int CTessaroApp::Run(int argc, char** argv)
         return 0;
     }
     if (opts.version) {
-        std::printf("Kelvora %s (Qt %s)\n", KELVORA_VERSION, qVersion());
+        const ProgramVersion v = ReadProgramVersion();
+        std::printf("%s %s (Qt %s)\n", qPrintable(v.product), qPrintable(v.version), qVersion());
         return 0;
     }
     // No libjack call may ever try to start a server of its own: it blocks for seconds.
@@ -134,7 +184,7 @@ int CTessaroApp::Run(int argc, char** argv)
     CSignalQuit signalQuit;
     QApplication::setOrganizationName(QStringLiteral("Morvessa"));
     QApplication::setApplicationName(StringTable::GetString(AFX_IDS_APP_TITLE));
-    QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
+    QApplication::setApplicationVersion(ReadProgramVersion().version);
 
     const QString problem = RuntimeVersionProblem(QStringLiteral(QT_VERSION_STR),
                                                   QString::fromLatin1(qVersion()));
@@ -157,23 +207,9 @@ int CTessaroApp::Run(int argc, char** argv)
     MixerSystem::InstallSystemMixer();
 
     CTessaroDoc doc;
-    CMainFrame* frame = CreateMainWindow(&doc);
-    QObject::connect(&instance, &CSingleInstance::ActivateRequested, frame, [frame] {
-        if (frame->isMinimized())
-            frame->showNormal();
-        frame->raise();
-        frame->activateWindow();
-        // A modal dialog of ours stays on top of the frame it belongs to.
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            modal->raise();
-            modal->activateWindow();
-        }
-    });
-    if (!opts.fileName.isEmpty()) {
-        QString openError;
-        if (!frame->OpenDocumentFile(opts.fileName, &openError))
-            std::fprintf(stderr, "%s: %s\n", qPrintable(opts.fileName), qPrintable(openError));
-    }
+    CMainFrame* frame = CreateMainWindow(&doc, opts.fileName);
+    QObject::connect(&instance, &CSingleInstance::ActivateRequested, frame,
+                     &CMainFrame::BringToFront);
     if (opts.exitWhenShown) {
         QObject::connect(frame, &CMainFrame::Shown, frame, [] {
             std::printf("shown\n");

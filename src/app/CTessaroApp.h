@@ -31,6 +31,8 @@ public:
     // the program was built with; empty when they are fine.
     static QString RuntimeVersionProblem(const QString& builtWith, const QString& running);
 
-    // Builds the document, frame and view as start-up does, without showing them.
-    static CMainFrame* CreateMainWindow(CTessaroDoc* doc);
+    // Builds the document, frame and view as start-up does, without showing
+    // them, with the file named on the command line if any. A file that cannot
+    // be opened leaves the log empty and is reported once the window shows.
+    static CMainFrame* CreateMainWindow(CTessaroDoc* doc, const QString& fileName = QString());
 };

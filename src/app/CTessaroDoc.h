@@ -18,11 +18,18 @@ public:
     void OnNewDocument();
 
     // Writes exactly the log's characters (UTF-8, CR LF line ends) and nothing
-    // else. False with a reason when the file cannot be written.
+    // else: the opened file's text, then what was logged since. False with a
+    // reason when the file cannot be written.
     bool WriteLog(const QString& path, QString* error = nullptr) const;
 
-    // Reads a saved log. False with a reason when it cannot be read.
+    // Reads a saved log. Only a regular file of at most kMaxLogFileBytes is
+    // read (its size looked at first): a device or a pipe never ends or never
+    // starts. False with a reason when it cannot be read.
     static bool ReadLog(const QString& path, QString& logText, QString* error = nullptr);
+    static constexpr qint64 kMaxLogFileBytes = 16 * 1024 * 1024;
+
+    // What the user is told when a file cannot be opened or saved.
+    static QString FileErrorMessage(const QString& path, const QString& error);
 
 signals:
     void TitleChanged();

@@ -10,6 +10,7 @@
 #include "view/CHandSignPane.h"
 #include "view/CKeyboardPane.h"
 #include "view/CLogDocument.h"
+#include "view/CLogEdit.h"
 #include "view/CMetronome.h"
 #include "view/CPCKeyboard.h"
 #include "view/DumpLine.h"
@@ -28,6 +29,8 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
 
 CTessaroView::CTessaroView(CLogDocument* doc, IViewFrame* frame, QWidget* parent)
     : QWidget(parent)
@@ -58,13 +61,13 @@ void CTessaroView::CreateControls()
     m_formSize = du.Size(306, 164);
     setMinimumSize(m_formSize);
 
-    m_pLogEdit = new QPlainTextEdit(this);
+    m_pLogEdit = new CLogEdit(this);
     m_pLogEdit->setObjectName(QString::number(IDC_LOG_EDIT));
     PlaceAt(m_pLogEdit, du, 6, 18, 292, 140);
     m_pLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_pLogEdit->setFont(m_LogFontNormal);
     m_pLogEdit->document()->setDocumentMargin(4);
-    m_pLogBuffer = std::make_unique<CLogBuffer>(m_pLogEdit->document());
+    m_pLogBuffer = std::make_unique<CLogBuffer>(m_pLogEdit->document(), m_pDoc);
 
     m_pLogCaption = new QLabel(this);
     m_pLogCaption->setObjectName(QString::number(IDC_LOG_CAPTION));
@@ -132,9 +135,12 @@ void CTessaroView::OnInitialUpdate()
     }
     if (!m_bUseMIDIIn && m_OutDevice.QueryOpenDeviceID() != MIDI_NO_DEVICE)
         SendStartupDefaults();
+    m_pDoc->m_strOpened.clear();
     m_pDoc->m_strLog.clear();
     m_pLogBuffer->DropPending();
+    m_pLogBuffer->ForgetOpened();
     m_pLogEdit->clear();
+    UpdateLogCaption();
     OnUpdate(TitleUpdate);
     m_MixerCheckTimer.start();
 }
@@ -158,6 +164,8 @@ void CTessaroView::OnUpdate(int hint)
         LayoutPanes();
         if (m_nViewMode == 1)
             LoadKeyboardBitmaps();
+        else if (m_nViewMode == 2)
+            SetLogFont(); // maximised for showing, the log is read from afar at once
         else if (m_nViewMode == 3)
             LoadHandSigns();
         // The set just loaded may have another size: place it again.
@@ -171,7 +179,7 @@ void CTessaroView::OnUpdate(int hint)
     case SaveLogText:
         FlushLog();
         if (m_nViewMode == 2)
-            m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
+            m_pLogBuffer->Store();
         break;
     default:
         break;
@@ -210,7 +218,7 @@ void CTessaroView::OnViewKeyboard()
 {
     FlushLog();
     if (m_nViewMode == 2)
-        m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
+        m_pLogBuffer->Store();
     m_nViewMode = 1;
     LoadKeyboardBitmaps();
     LayoutPanes();
@@ -227,12 +235,12 @@ void CTessaroView::OnViewMidiInput()
 {
     FlushLog();
     if (m_nViewMode != 2 || m_pLogEdit->isHidden())
-        SetLogTextInEdit(m_pDoc->m_strLog);
+        m_pLogBuffer->Show();
     m_nViewMode = 2;
     SetLogFont();
     LayoutPanes();
     m_pKeyboardPicture->hide();
-    m_pLogCaption->setText(QStringLiteral("MIDI Input:"));
+    UpdateLogCaption();
     m_pLogCaption->show();
     TrimLog();
     SetLogTabStops();
@@ -249,7 +257,7 @@ void CTessaroView::OnViewHandSign()
 {
     FlushLog();
     if (m_nViewMode == 2)
-        m_pDoc->m_strLog = DumpLine::ToLogText(m_pLogEdit->toPlainText());
+        m_pLogBuffer->Store();
     m_nViewMode = 3;
     LoadHandSigns();
     LayoutPanes();
@@ -277,7 +285,11 @@ void CTessaroView::LoadHandSigns()
 
 void CTessaroView::SetLogFont()
 {
-    m_pLogEdit->setFont(IsFrameZoomed() ? m_LogFontLarge : m_LogFontNormal);
+    const QFont& font = IsFrameZoomed() ? m_LogFontLarge : m_LogFontNormal;
+    // Called on every resize in the log mode: a font set again would lay the
+    // whole log out again.
+    if (m_pLogEdit->font() != font)
+        m_pLogEdit->setFont(font);
 }
 
 void CTessaroView::LayoutPanes()
@@ -323,27 +335,49 @@ void CTessaroView::paintEvent(QPaintEvent*)
 
 // --- The log ------------------------------------------------------------------------
 
-void CTessaroView::SetLogTextInEdit(const QString& logText)
-{
-    m_pLogEdit->setPlainText(DumpLine::ToEditText(logText));
-}
-
 QString CTessaroView::CurrentLogText() const
 {
-    const_cast<CTessaroView*>(this)->FlushLog();
+    auto* self = const_cast<CTessaroView*>(this);
+    self->FlushLog();
     if (m_nViewMode == 2)
-        return DumpLine::ToLogText(m_pLogEdit->toPlainText());
-    return m_pDoc->m_strLog;
+        self->m_pLogBuffer->Store();
+    return m_pDoc->m_strOpened + m_pDoc->m_strLog;
 }
 
 void CTessaroView::SetLogText(const QString& logText)
 {
     m_pLogBuffer->DropPending();
-    m_pDoc->m_strLog = DumpLine::ToLogText(logText);
+    QString opened = DumpLine::ToLogText(logText);
+    // Lines logged after the file's last line start on a line of their own.
+    if (!opened.isEmpty() && !opened.endsWith(DumpLine::kLineEnd))
+        opened += DumpLine::kLineEnd;
+    m_pDoc->m_strOpened = std::move(opened);
+    m_pDoc->m_strLog.clear();
+    m_pLogBuffer->ForgetOpened();
     if (m_nViewMode == 2) {
-        SetLogTextInEdit(m_pDoc->m_strLog);
+        m_pLogBuffer->Show();
         TrimLog();
+        UpdateLogCaption();
     }
+}
+
+void CTessaroView::UpdateLogCaption()
+{
+    if (m_nViewMode != 2)
+        return; // only the log pane has a caption
+    const qsizetype hidden = m_pLogBuffer->HiddenOpenedLines();
+    QString text = QStringLiteral("MIDI Input:");
+    if (hidden > 0)
+        text += (hidden == 1 ? QStringLiteral("   (the opened file's first line is kept and saved, "
+                                              "not shown)")
+                             : QStringLiteral("   (the opened file's first %L1 lines are kept and "
+                                              "saved, not shown)")
+                                   .arg(hidden));
+    if (m_pLogCaption->text() == text)
+        return;
+    m_pLogCaption->setText(text);
+    const CDialogUnits du(font());
+    m_pLogCaption->resize(qMax(du.X(62), m_pLogCaption->sizeHint().width()), m_pLogCaption->height());
 }
 
 void CTessaroView::AppendDumpLine(uint32_t packedMsg)
@@ -380,6 +414,7 @@ void CTessaroView::FlushLog()
     c.setPosition(m_pLogBuffer->Flush());
     m_pLogEdit->setTextCursor(c);
     m_pLogEdit->ensureCursorVisible();
+    UpdateLogCaption(); // room may have been made by the opened file's first lines
 }
 
 void CTessaroView::TrimLog()
@@ -393,9 +428,15 @@ void CTessaroView::TrimLog()
 
 void CTessaroView::SetLogTabStops()
 {
-    // Four stops 43 dialog units apart; the edit repeats the last interval.
+    // Four stops, at 43, 86, 129 and 172 dialog units; a tab past the last
+    // one moves on by the edit's default spacing.
     const CDialogUnits du(font());
-    m_pLogEdit->setTabStopDistance(du.X(43));
+    QList<QTextOption::Tab> tabs;
+    for (int stop : {43, 86, 129, 172})
+        tabs.append(QTextOption::Tab(du.X(stop), QTextOption::LeftTab));
+    QTextOption option = m_pLogEdit->document()->defaultTextOption();
+    option.setTabs(tabs);
+    m_pLogEdit->document()->setDefaultTextOption(option);
     m_pLogEdit->viewport()->update();
 }
 

@@ -90,7 +90,8 @@ public:
     void SetLogTabStops();
     // The whole log as the document would save it (CR LF line ends).
     QString CurrentLogText() const;
-    // Replaces the log (an opened file).
+    // Replaces the log with an opened file's text, which the log's limits
+    // never cut.
     void SetLogText(const QString& logText);
 
     // Incoming MIDI and note output
@@ -213,7 +214,8 @@ private:
     void CreateControls();
     void CreateMixerTimers();
     void SendStartupDefaults();
-    void SetLogTextInEdit(const QString& logText);
+    // "MIDI Input:", and how many lines of an opened file are not shown.
+    void UpdateLogCaption();
     void AppendLine(const QString& line);
     bool LogEditHasFocus() const;
     void OnEditCommand(unsigned id);

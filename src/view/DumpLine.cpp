@@ -48,13 +48,15 @@ void TrimHiddenLog(QString& log)
 {
     if (log.size() <= kHiddenLimit)
         return;
-    const qsizetype lf = log.indexOf(QLatin1Char('\n'), kHiddenCut);
-    if (lf < 0) {
-        // One enormous line (typed, never logged): nothing to keep whole.
-        log.clear();
-        return;
+    qsizetype cut = log.indexOf(QLatin1Char('\n'), kHiddenCut);
+    if (cut < 0) {
+        // The line that reaches the cut point is the unfinished last one (a
+        // long typed line): cut in front of it, keeping it whole.
+        cut = log.lastIndexOf(QLatin1Char('\n'), kHiddenCut);
+        if (cut < 0)
+            return; // one line, nothing before it to drop; the next line ends it
     }
-    log.remove(0, lf + 1);
+    log.remove(0, cut + 1);
 }
 
 QString ToEditText(const QString& logText)
@@ -66,10 +68,24 @@ QString ToEditText(const QString& logText)
 
 QString ToLogText(const QString& editText)
 {
-    QString s = editText;
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    s.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    // One pass, copying the runs between line ends: opened files can be
+    // megabytes long.
+    const QStringView text(editText);
+    const qsizetype n = text.size();
+    QString s;
+    s.reserve(n + n / 32 + 2);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        s += text.mid(start, i - start);
+        s += QLatin1String("\r\n");
+        if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    s += text.mid(start);
     return s;
 }
 

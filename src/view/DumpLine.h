@@ -26,6 +26,8 @@ QString Build(uint32_t packedMsg, int attributes, const QDateTime& startTime,
 
 // The hidden log: past kHiddenLimit characters, the oldest part goes, up to the
 // end of the line that reaches character kHiddenCut, so no line is ever split.
+// When that line is the last one (typed, not yet ended), the cut is made at its
+// start instead: the lines before it go, it stays whole.
 constexpr int kHiddenLimit = 25000;
 constexpr int kHiddenCut = 10000;
 void TrimHiddenLog(QString& log);
@@ -35,7 +37,8 @@ void TrimHiddenLog(QString& log);
 constexpr int kMaxShownLines = 300;
 constexpr int kDroppedLines = 99;
 
-// Log text as the edit control holds it (LF) and as the document keeps it (CR LF).
+// Log text as the edit control holds it (LF) and as the document keeps it (CR LF:
+// lone CRs and LFs become CR LF).
 QString ToEditText(const QString& logText);
 QString ToLogText(const QString& editText);
 

@@ -1,14 +1,22 @@
-// Start-up: the command line, the run-time check and one instance per user,
-// the last between real processes.
+// Start-up: the command line, the run-time check, one instance per user and
+// the file named on the command line, the hostile ones between real processes.
 #include "app/CSingleInstance.h"
 #include "app/CTessaroApp.h"
+#include "view/MessageBoxCatcher.h"
+#include "view/ViewFixture.h"
 
+#include <QDropEvent>
+#include <QFile>
 #include <QLocalSocket>
+#include <QMimeData>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 
 TEST(CommandLine, OptionsAndFile)
 {
@@ -109,4 +117,85 @@ TEST(CommandLine, VersionHelpAndDeviceListNeedNoWindow)
         const QByteArray out = p.readAllStandardOutput();
         EXPECT_TRUE(out.contains(r.output)) << out.constData();
     }
+}
+
+TEST(CommandLine, ADeviceOrAPipeNamedAsTheFileIsRefusedAndTheWindowStillShows)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.kvf"); // no writer: opening it would wait for ever
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& file : {fifo, QStringLiteral("/dev/zero")}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config")); // an instance of its own
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KELVORA_EXE), {"--midi-backend=loopback", "--exit-when-shown", file});
+        const bool ended = p.waitForFinished(15000);
+        if (!ended) {
+            p.kill();
+            p.waitForFinished(3000);
+        }
+        EXPECT_TRUE(ended) << qPrintable(file);
+        EXPECT_TRUE(p.readAllStandardOutput().contains("shown")) << qPrintable(file);
+        EXPECT_TRUE(p.readAllStandardError().contains("not a file that can be opened")) << qPrintable(file);
+    }
+}
+
+namespace {
+
+class StartupFile : public ViewFixture {
+protected:
+    void StartWith(const QString& fileName)
+    {
+        auto backend = std::make_unique<CLoopbackMidiBackend>(0, 1);
+        m_pMidi = backend.get();
+        MidiSystem::Install(std::move(backend));
+        m_doc.OnNewDocument(); // as a new start's
+        m_pFrame = CTessaroApp::CreateMainWindow(&m_doc, fileName);
+        m_pView = m_pFrame->GetActiveView();
+    }
+};
+
+} // namespace
+
+TEST_F(StartupFile, ANamedFileOpensWithOneInitialUpdateAndOneRefusedIsToldAsFileOpenTellsIt)
+{
+    QTemporaryDir dir;
+    const QString lesson = dir.filePath("lesson.kvf");
+    QFile f(lesson);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("first\r\nsecond\r\n");
+    f.close();
+    StartWith(lesson);
+    EXPECT_EQ(Sent(), (Msgs{0x000000C0, 0x007F07B0, 0x00400AB0})); // the channel set-up, once
+    EXPECT_EQ(m_pView->CurrentLogText(), "first\r\nsecond\r\n");
+    EXPECT_EQ(m_pFrame->windowTitle(), "lesson.kvf - Kelvora");
+    Stop();
+
+    const QString big = dir.filePath("big.kvf");
+    QFile b(big);
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly) && b.resize(CTessaroDoc::kMaxLogFileBytes + 1));
+    b.close();
+    // What opening it from the window says (a dropped file takes File > Open's way).
+    MessageBoxCatcher dropped;
+    StartWith(QString());
+    m_pFrame->show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(big)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_pFrame, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_pFrame, &drop);
+    ASSERT_TRUE(kvtest::WaitFor([&] { return dropped.seen; }));
+    Stop();
+
+    MessageBoxCatcher started;
+    StartWith(big);
+    EXPECT_EQ(m_pFrame->windowTitle(), "Untitled - Kelvora");
+    m_pFrame->show();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return started.seen; }));
+    EXPECT_EQ(started.text, dropped.text);
+    EXPECT_EQ(started.title, dropped.title);
+    EXPECT_EQ(started.icon, dropped.icon);
+    EXPECT_TRUE(started.text.contains("too large")) << qPrintable(started.text);
 }

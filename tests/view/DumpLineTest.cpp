@@ -45,9 +45,15 @@ TEST(DumpLine, HiddenLogIsCutAtALineBoundaryAndLineEndsConvert)
     EXPECT_TRUE(log.startsWith(QString::asprintf("%046d", 201)));
     EXPECT_EQ(log.size(), (501 - 201) * 50);
 
-    QString oneLine(30000, QLatin1Char('y')); // no boundary to keep
+    // A long typed last line reaches past the cut point: the whole lines
+    // before it go, it stays whole.
+    log = QString(5000, QLatin1Char('a')) + "\r\n" + QString(4000, QLatin1Char('b')) + "\r\n" +
+          QString(20000, QLatin1Char('t'));
+    DumpLine::TrimHiddenLog(log);
+    EXPECT_EQ(log, QString(20000, QLatin1Char('t')));
+    QString oneLine(30000, QLatin1Char('y')); // nothing before it to drop
     DumpLine::TrimHiddenLog(oneLine);
-    EXPECT_TRUE(oneLine.isEmpty());
+    EXPECT_EQ(oneLine.size(), 30000);
 
     EXPECT_EQ(DumpLine::ToEditText("a\r\nb\r\n"), "a\nb\n");
     // Mixed or lone carriage returns all become CR LF, never CR CR LF.

@@ -1,12 +1,20 @@
 // The shown log's buffer on a plain text document: batches trimmed exactly as
-// lines one at a time would be, and the edit's character limit.
+// lines one at a time would be, the edit's character limit, and an opened
+// file's lines, which no limit ever drops.
 #include "view/CLogBuffer.h"
+#include "view/CLogDocument.h"
 #include "view/DumpLine.h"
 
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
 namespace {
+
+struct TestLog : CLogDocument {
+    QString GetTitle() const override { return QStringLiteral("Untitled"); }
+};
 
 QString Line(int i) { return QStringLiteral("line %1\n").arg(i); }
 int Lines(const QTextDocument& doc) { return doc.blockCount() - 1; }
@@ -14,7 +22,8 @@ int Lines(const QTextDocument& doc) { return doc.blockCount() - 1; }
 TEST(LogBufferTest, BatchedLinesAreTrimmedAsIfAddedOneByOne)
 {
     QTextDocument doc;
-    CLogBuffer log(&doc);
+    TestLog logDoc;
+    CLogBuffer log(&doc, &logDoc);
     for (int i = 0; i < DumpLine::kMaxShownLines - 1; ++i)
         log.Queue(Line(i));
     log.Flush();
@@ -44,7 +53,8 @@ TEST(LogBufferTest, BatchedLinesAreTrimmedAsIfAddedOneByOne)
 TEST(LogBufferTest, TheCharacterLimitDropsTheOldestWholeLinesBeforeTypedText)
 {
     QTextDocument doc;
-    CLogBuffer log(&doc);
+    TestLog logDoc;
+    CLogBuffer log(&doc, &logDoc);
     doc.setPlainText(QStringLiteral("typed"));
     // Fewer lines than the line limit, more characters than the edit holds.
     const QString longLine = QString(1000, QLatin1Char('x')) + QLatin1Char('\n');
@@ -55,6 +65,58 @@ TEST(LogBufferTest, TheCharacterLimitDropsTheOldestWholeLinesBeforeTypedText)
     const QString text = doc.toPlainText();
     EXPECT_TRUE(text.startsWith(QString::number(70 - Lines(doc)) + "xx")) << "a line was split";
     EXPECT_TRUE(text.endsWith("69" + longLine + "typed"));
+}
+
+TEST(LogBufferTest, AnOpenedFileIsNeverCutOnlyItsFirstLinesLeaveTheEdit)
+{
+    QTextDocument doc;
+    TestLog logDoc;
+    CLogBuffer log(&doc, &logDoc);
+    // 2,000 lines of 40 characters: more than the edit shows of a file.
+    QString file;
+    for (int i = 0; i < 2000; ++i)
+        file += QString::asprintf("opened %031d\r\n", i);
+    logDoc.m_strOpened = file;
+    log.Show();
+    const int shownLines = Lines(doc);
+    EXPECT_LE(doc.characterCount(), CLogBuffer::kShownOpenedLimit + 1);
+    EXPECT_EQ(log.HiddenOpenedLines() + shownLines, 2000);
+    EXPECT_TRUE(doc.toPlainText().endsWith(QString::asprintf("opened %031d\n", 1999)));
+
+    // The line limit counts and cuts the live lines only.
+    for (int i = 0; i < 400; ++i) {
+        log.Queue(Line(i));
+        log.Flush();
+    }
+    log.Trim();
+    EXPECT_EQ(Lines(doc), shownLines + 400 - 2 * DumpLine::kDroppedLines);
+    EXPECT_TRUE(doc.findBlockByNumber(shownLines).text() == "line 198");
+    // A user's edit of a shown opened line stays the user's.
+    QTextCursor(doc.findBlockByNumber(shownLines - 1)).insertText("edited ");
+
+    // A burst of long lines: the live ones go first, then the opened file's
+    // first shown lines leave the edit for the document, whole, never the bin.
+    const QString longLine = QString(3000, QLatin1Char('y')) + QLatin1Char('\n');
+    for (int i = 0; i < 30; ++i)
+        log.Queue(longLine);
+    log.Flush();
+    EXPECT_LE(doc.characterCount(), CLogBuffer::kEditLimit);
+    EXPECT_GT(log.HiddenOpenedLines() + shownLines, 2000);
+    log.Store();
+    QString expected = file;
+    expected.insert(expected.lastIndexOf("opened"), "edited ");
+    EXPECT_TRUE(logDoc.m_strOpened == expected) << "the opened file lost or changed a line";
+    EXPECT_TRUE(logDoc.m_strLog.startsWith(longLine.left(3000) + "\r\n"));
+    EXPECT_EQ(logDoc.m_strLog.count("yyy\r\n"), Lines(doc) - (2000 - log.HiddenOpenedLines()));
+
+    // One line longer than the edit shows: nothing of it shows, all of it is kept.
+    logDoc.m_strOpened = QString(100000, QLatin1Char('z')) + "\r\n";
+    logDoc.m_strLog.clear();
+    log.Show();
+    EXPECT_EQ(log.HiddenOpenedLines(), 1);
+    EXPECT_EQ(doc.characterCount(), 1);
+    log.Store();
+    EXPECT_EQ(logDoc.m_strOpened.size(), 100002);
 }
 
 } // namespace

@@ -109,9 +109,11 @@ TEST_F(ViewFixture, TheLogKeepsEveryLineAndTypedTextAcrossModesSavesAndOpens)
     Command(ID_FILE_NEW);
     EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().isEmpty());
     ASSERT_TRUE(m_pFrame->OpenDocumentFile(path));
-    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), lines + "typed");
+    // The file's unended last line is ended, so that what is logged next
+    // starts on a line of its own.
+    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), lines + "typed\n");
     Command(ID_VIEW_KEYBOARD);
-    EXPECT_EQ(m_doc.m_strLog, DumpLine::ToLogText(lines) + "typed");
+    EXPECT_EQ(m_doc.m_strOpened, DumpLine::ToLogText(lines) + "typed\r\n");
 
     // Hidden, the log stays bounded and starts with a whole line.
     for (int i = 0; i < 2000; ++i)
