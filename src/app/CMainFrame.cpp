@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QDir>
 #include <QUrl>
 #include <QLabel>
 #include <QMenuBar>
@@ -478,7 +477,7 @@ bool CMainFrame::SaveDocument(const QString& path, QString* error)
 void CMainFrame::ReportFileError(const QString& path, const QString& error)
 {
     QMessageBox::warning(this, QApplication::applicationName(),
-                         QStringLiteral("%1\n%2").arg(QDir::toNativeSeparators(path), error));
+                         CTessaroDoc::FileErrorMessage(path, error));
 }
 
 void CMainFrame::OnFileOpen()

@@ -61,14 +61,14 @@ inline VNode Text(const QString& key, const QString& value)
     return n;
 }
 
-struct BlockSpec {
+struct BlockContents {
     uint32_t signature = VS_FFI_SIGNATURE;
     uint32_t flags = 0;
     std::optional<std::pair<uint16_t, uint16_t>> translation = std::pair<uint16_t, uint16_t>{0x0409, 0x04b0};
     std::map<QString, std::map<QString, QString>> tables; // "040904b0" -> key -> value
 };
 
-inline QByteArray Block(const BlockSpec& s)
+inline QByteArray Block(const BlockContents& s)
 {
     VNode root{QStringLiteral("VS_VERSION_INFO"), QByteArray(52, '\0'), 52, false, {}};
     const uint32_t fixed[13] = {s.signature, 0x10000, 0x10002, 0x30004, 0x10002, 0x30004, 0x3F, s.flags};

@@ -35,9 +35,9 @@ Shown ShowAbout(const CAboutDlg::VersionReader& read)
     return shown;
 }
 
-CAboutDlg::VersionReader FromBlock(const BlockSpec& spec)
+CAboutDlg::VersionReader FromBlock(const BlockContents& contents)
 {
-    const QByteArray block = Block(spec);
+    const QByteArray block = Block(contents);
     return [block](CVersionInfo& info) { return info.ReadBlock(block); };
 }
 
@@ -52,7 +52,7 @@ TEST(AboutDlg, TextsComeFromTheBlockAndTheTemplateKeepsWhatItLacks)
     EXPECT_EQ(templ.comments, QString());
     const QString date = QStringLiteral(" (%1).").arg(CAboutDlg::BuildDate());
 
-    BlockSpec full;
+    BlockContents full;
     full.flags = VS_FF_DEBUG | VS_FF_PRERELEASE;
     full.tables["040904b0"] = {{"ProductName", "Tessera"},
                                {"FileDescription", "A MIDI helper"},
@@ -66,14 +66,14 @@ TEST(AboutDlg, TextsComeFromTheBlockAndTheTemplateKeepsWhatItLacks)
     EXPECT_EQ(shown.comments, QStringLiteral("For lessons"));
 
     // No version: the flag words and the date still follow the description.
-    BlockSpec noVersion = full;
+    BlockContents noVersion = full;
     noVersion.flags = VS_FF_PRERELEASE;
     noVersion.tables["040904b0"].erase("FileVersion");
     EXPECT_EQ(ShowAbout(FromBlock(noVersion)).description, QStringLiteral("A MIDI helper beta") + date);
 
     // No description: the template's text, without a version line; no
     // product name: the application's title; no notices: the template's.
-    BlockSpec sparse = full;
+    BlockContents sparse = full;
     sparse.tables["040904b0"] = {{"FileVersion", "2.1.0"}};
     shown = ShowAbout(FromBlock(sparse));
     EXPECT_EQ(shown.title, QStringLiteral("About Kelvora"));
@@ -82,7 +82,7 @@ TEST(AboutDlg, TextsComeFromTheBlockAndTheTemplateKeepsWhatItLacks)
     EXPECT_EQ(shown.comments, QString());
 
     // A long version line is shown whole; what stands below it moves down.
-    BlockSpec longVersion = full;
+    BlockContents longVersion = full;
     longVersion.tables["040904b0"]["FileVersion"] = QStringLiteral("2.1.0 (git v2.0.0-148-g0123456789-dirty)");
     {
         CAboutDlg dlg(nullptr, FromBlock(longVersion));

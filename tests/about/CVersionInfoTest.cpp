@@ -38,7 +38,7 @@ QString Get(const CVersionInfo& v, const char* key)
 
 TEST(CVersionInfo, ReadsFlagsTranslationAndStringsOfThatTranslation)
 {
-    BlockSpec s;
+    BlockContents s;
     s.flags = VS_FF_DEBUG | VS_FF_PRERELEASE;
     s.translation = {{0x0407, 0x04e4}};
     s.tables = {{"040904b0", {{"ProductName", "Wrong table"}}}, {"040704e4", kStrings}};
@@ -59,7 +59,7 @@ TEST(CVersionInfo, ReadsFlagsTranslationAndStringsOfThatTranslation)
 
     // Each key missing on its own fails alone.
     for (const char* missing : {"ProductName", "FileDescription", "FileVersion"}) {
-        BlockSpec t;
+        BlockContents t;
         t.tables = {{"040904b0", kStrings}};
         t.tables["040904b0"].erase(QString::fromLatin1(missing));
         ASSERT_TRUE(v.ReadBlock(Block(t)));
@@ -68,7 +68,7 @@ TEST(CVersionInfo, ReadsFlagsTranslationAndStringsOfThatTranslation)
     }
 
     // No translation: code page 1252, US English.
-    BlockSpec none;
+    BlockContents none;
     none.translation.reset();
     none.tables = {{"040904e4", kStrings}};
     ASSERT_TRUE(v.ReadBlock(Block(none)));
@@ -79,7 +79,7 @@ TEST(CVersionInfo, ReadsFlagsTranslationAndStringsOfThatTranslation)
 
 TEST(CVersionInfo, DamagedBlocksFailOrLoseTheirStrings)
 {
-    BlockSpec s;
+    BlockContents s;
     s.tables = {{"040904b0", kStrings}};
     const QByteArray good = Block(s);
     CVersionInfo v;
@@ -91,7 +91,7 @@ TEST(CVersionInfo, DamagedBlocksFailOrLoseTheirStrings)
     // Trailing bytes past the root do no harm.
     EXPECT_TRUE(v.ReadBlock(good + '\x7f'));
 
-    BlockSpec wrong = s;
+    BlockContents wrong = s;
     wrong.signature = 0xFEEF04BC;
     EXPECT_FALSE(v.ReadBlock(Block(wrong)));
 
