@@ -15,6 +15,23 @@
 
 namespace AboutTestFiles {
 
+inline void Put(QByteArray& b, qsizetype at, quint64 v, int size)
+{
+    for (int i = 0; i < size; ++i)
+        b[at + i] = char(v >> (8 * i));
+}
+
+inline void Put16(QByteArray& b, qsizetype at, uint16_t v) { Put(b, at, v, 2); }
+
+// Little-endian UTF-16 of text, with or without its terminator.
+inline QByteArray Utf16(const QString& text, bool terminated = true)
+{
+    QByteArray b;
+    for (QChar c : terminated ? text + QChar(0) : text)
+        b += char(c.unicode()), b += char(c.unicode() >> 8);
+    return b;
+}
+
 // One node of a version block; Emit lays it out as the published format does.
 struct VNode {
     QString key;
@@ -24,41 +41,19 @@ struct VNode {
     std::vector<VNode> children;
 };
 
-inline void Put16(QByteArray& b, qsizetype at, uint16_t v)
-{
-    b[at] = char(v);
-    b[at + 1] = char(v >> 8);
-}
-
-inline void Align4(QByteArray& b)
-{
-    while (b.size() % 4)
-        b += '\0';
-}
-
 inline QByteArray Emit(const VNode& n)
 {
-    QByteArray b(6, '\0');
-    for (QChar c : n.key + QChar(0))
-        b += char(c.unicode()), b += char(c.unicode() >> 8);
-    Align4(b);
+    QByteArray b = QByteArray(6, '\0') + Utf16(n.key);
+    b.append((4 - b.size() % 4) % 4, '\0');
     b += n.value;
     for (const VNode& child : n.children) {
-        Align4(b);
+        b.append((4 - b.size() % 4) % 4, '\0');
         b += Emit(child);
     }
     Put16(b, 0, uint16_t(b.size()));
     Put16(b, 2, n.valueLength);
     Put16(b, 4, n.text ? 1 : 0);
     return b;
-}
-
-inline VNode Text(const QString& key, const QString& value)
-{
-    VNode n{key, {}, uint16_t(value.size() + 1), true, {}};
-    for (QChar c : value + QChar(0))
-        n.value += char(c.unicode()), n.value += char(c.unicode() >> 8);
-    return n;
 }
 
 struct BlockContents {
@@ -73,13 +68,12 @@ inline QByteArray Block(const BlockContents& s)
     VNode root{QStringLiteral("VS_VERSION_INFO"), QByteArray(52, '\0'), 52, false, {}};
     const uint32_t fixed[13] = {s.signature, 0x10000, 0x10002, 0x30004, 0x10002, 0x30004, 0x3F, s.flags};
     for (int i = 0; i < 13; ++i)
-        for (int k = 0; k < 4; ++k)
-            root.value[4 * i + k] = char(fixed[i] >> (8 * k));
+        Put(root.value, 4 * i, fixed[i], 4);
     VNode strings{QStringLiteral("StringFileInfo"), {}, 0, true, {}};
     for (const auto& [name, entries] : s.tables) {
         VNode table{name, {}, 0, true, {}};
         for (const auto& [key, value] : entries)
-            table.children.push_back(Text(key, value));
+            table.children.push_back(VNode{key, Utf16(value), uint16_t(value.size() + 1), true, {}});
         strings.children.push_back(table);
     }
     root.children.push_back(strings);
@@ -90,12 +84,6 @@ inline QByteArray Block(const BlockContents& s)
         root.children.push_back(VNode{QStringLiteral("VarFileInfo"), {}, 0, true, {t}});
     }
     return Emit(root);
-}
-
-inline void Put(QByteArray& b, qsizetype at, quint64 v, int size)
-{
-    for (int i = 0; i < size; ++i)
-        b[at + i] = char(v >> (8 * i));
 }
 
 // A little-endian ELF file of the given sections: header, section bytes, the

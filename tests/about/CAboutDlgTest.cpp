@@ -137,22 +137,14 @@ TEST(AboutDlg, TheIconSitsInAFramedShadowedSquareAtTwiceTheIconSize)
     ASSERT_TRUE(icoFile.open(QIODevice::ReadOnly));
     const QByteArray ico = icoFile.readAll();
     QByteArray group = ico.left(6);
+    Put16(group, 4, 2);
     std::vector<std::tuple<uint16_t, uint16_t, QByteArray>> resources;
-    uint16_t kept = 0;
-    for (int i = 0; i < qFromLittleEndian<uint16_t>(ico.constData() + 4); ++i) {
+    for (int i = 0; i < 2; ++i) { // the 16 and 32 pixel images, each under an id of its own
         const char* entry = ico.constData() + 6 + 16 * i;
-        if (uint8_t(entry[0]) == 64)
-            continue;
-        ++kept;
-        group += QByteArray(entry, 12);
-        QByteArray id(2, '\0');
-        Put16(id, 0, uint16_t(10 + i));
-        group += id;
-        resources.emplace_back(ModuleResources::kIcon, uint16_t(10 + i),
-                               ico.mid(qFromLittleEndian<uint32_t>(entry + 12),
-                                       qFromLittleEndian<uint32_t>(entry + 8)));
+        group += QByteArray(entry, 12) + char(10 + i) + '\0';
+        const QByteArray image = ico.mid(qFromLittleEndian<uint32_t>(entry + 12), qFromLittleEndian<uint32_t>(entry + 8));
+        resources.emplace_back(ModuleResources::kIcon, uint16_t(10 + i), image);
     }
-    Put16(group, 4, kept);
     resources.emplace_back(ModuleResources::kGroupIcon, uint16_t(CAboutDlg::kIconGroup), group);
     QTemporaryDir dir;
     QFile elf(dir.filePath(QStringLiteral("small-icons.so")));

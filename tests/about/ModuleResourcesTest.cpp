@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -92,20 +91,11 @@ TEST(ModuleResources, CraftedFilesGiveTheirResourcesOrNone)
         EXPECT_FALSE(f.Find(kVersion, kVersionBlockId)); // nothing left of the earlier file
     }
 
-    // The same through a file on disk.
-    QTemporaryFile file;
-    ASSERT_TRUE(file.open());
-    file.write(MakeElf(true, {{kVersionSection, version}}));
-    file.close();
-    CModuleFile f;
-    ASSERT_TRUE(f.Open(file.fileName()));
-    EXPECT_EQ(f.Find(kVersion, kVersionBlockId), version);
-    EXPECT_FALSE(f.Has(kGroupIcon));
-
     // A table entry reaching past its section: the table is refused, the
     // version block is still served.
     QByteArray longEntry = table;
     Put(longEntry, 8 + 8, 1000, 4);
+    CModuleFile f;
     ASSERT_TRUE(f.OpenBytes(MakeElf(true, {{kVersionSection, version}, {kTableSection, longEntry}})));
     EXPECT_FALSE(f.Has(kIcon));
     EXPECT_EQ(f.Find(kVersion, kVersionBlockId), version);
@@ -114,16 +104,15 @@ TEST(ModuleResources, CraftedFilesGiveTheirResourcesOrNone)
     // the headers: no resources.
     const QByteArray good = MakeElf(true, {{kVersionSection, version}});
     const quint64 shoff = qFromLittleEndian<quint64>(good.constData() + 40);
-    QByteArray pastEnd = good;
-    Put(pastEnd, qsizetype(shoff + 64 + 24), quint64(good.size()) - 4, 8);
-    EXPECT_FALSE(f.OpenBytes(pastEnd));
-    QByteArray hugeSize = good;
-    Put(hugeSize, qsizetype(shoff + 64 + 32), ~0ull - 8, 8);
-    EXPECT_FALSE(f.OpenBytes(hugeSize));
-    QByteArray namesOutside = good;
-    Put(namesOutside, qsizetype(shoff + 2 * 64 + 24), 1ull << 40, 8);
-    EXPECT_FALSE(f.OpenBytes(namesOutside));
-    QByteArray badIndex = good;
-    Put(badIndex, 62, 7, 2);
-    EXPECT_FALSE(f.OpenBytes(badIndex));
+    const std::tuple<qsizetype, quint64, int> damages[] = {
+        {qsizetype(shoff + 64 + 24), quint64(good.size()) - 4, 8}, // the section's offset
+        {qsizetype(shoff + 64 + 32), ~0ull - 8, 8},                 // its size
+        {qsizetype(shoff + 2 * 64 + 24), 1ull << 40, 8},            // the name table's offset
+        {62, 7, 2},                                                 // the name table's index
+    };
+    for (const auto& [at, value, size] : damages) {
+        QByteArray b = good;
+        Put(b, at, value, size);
+        EXPECT_FALSE(f.OpenBytes(b)) << at;
+    }
 }

@@ -1,11 +1,12 @@
-// The document: saving writes exactly the log, reading brings it back.
+// The document: saving writes exactly the log, reading brings it back, and
+// neither fails quietly.
 #include "app/CTessaroDoc.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-TEST(Document, SaveWritesExactlyTheLogWithCrLfAndReadBringsItBack)
+TEST(Document, SaveWritesExactlyTheLogWithCrLfReadBringsItBackAndFailuresAreReported)
 {
     QTemporaryDir dir;
     CTessaroDoc doc;
@@ -25,13 +26,8 @@ TEST(Document, SaveWritesExactlyTheLogWithCrLfAndReadBringsItBack)
     doc.SetPathName(path); // a new document is untitled again
     doc.OnNewDocument();
     EXPECT_EQ(doc.GetTitle(), "Untitled");
-}
 
-TEST(Document, FailuresAreReportedAndLeaveOldFilesAlone)
-{
-    QTemporaryDir dir;
-    CTessaroDoc doc;
-    doc.m_strLog = "x";
+    // Failures are reported and leave what was read alone.
     QString error;
     EXPECT_FALSE(doc.WriteLog(dir.filePath("no/such/folder/log.kvf"), &error));
     EXPECT_FALSE(error.isEmpty());

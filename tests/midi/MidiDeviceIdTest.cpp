@@ -1,27 +1,15 @@
-// Choosing devices: range rules, the profile, the selection hooks and
-// capability records, all against the loopback backend.
+// Choosing devices: range rules, the profile and capability records, all
+// against the loopback backend. What a selection dialog answers is stored as
+// tests/dialogs/DeviceSelectionDlgTest.cpp and the view's tests check.
 #include "MidiTestReceiver.h"
 
 #include "midi/MIDICaps.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIOutDevice.h"
-#include "midi/MidiDeviceDialogs.h"
 #include "platform/Profile.h"
 #include "support/TestSupport.h"
 
 namespace {
-
-// An input selection dialog that answers 42, no id of any device, and keeps what it was offered.
-class CFakeDeviceDialogs : public IMidiDeviceDialogs {
-public:
-    std::optional<uint32_t> RunSelectInput(uint32_t deviceId, QWidget*) override
-    {
-        offered = deviceId;
-        return 42u;
-    }
-    std::optional<CMIDIOutSelection> RunSelectOutput(uint32_t, bool, QWidget*) override { return {}; }
-    uint32_t offered = 0;
-};
 
 class MidiDeviceIdTest : public LoopbackTest<2, 3> {
 protected:
@@ -32,7 +20,7 @@ protected:
     }
 };
 
-TEST_F(MidiDeviceIdTest, SetDeviceIdRangeRulesAndTheOpenPort)
+TEST_F(MidiDeviceIdTest, RangeRulesForSetAndStoredIdsAndTheOpenPort)
 {
     // Two inputs, three outputs; the mapper is output only, and "negative"
     // ids fail the unsigned compare too.
@@ -53,6 +41,25 @@ TEST_F(MidiDeviceIdTest, SetDeviceIdRangeRulesAndTheOpenPort)
         EXPECT_EQ(c.input ? in.m_nDeviceID : out.m_nDeviceID, c.want) << c.input << " " << c.id;
     }
 
+    // The same rules for the ids in the profile.
+    const struct {
+        int storedIn, storedOut;
+        uint32_t wantIn, wantOut;
+    } stored[] = {
+        {5, 9, MIDI_NO_DEVICE, MIDI_NO_DEVICE}, // ids that no longer exist
+        {1, -1, 1, MIDI_MAPPER},                // the mapper is stored as -1
+    };
+    for (const auto& c : stored) {
+        Profile::WriteProfileInt("MIDIIn", "DevID", c.storedIn);
+        Profile::WriteProfileInt("MIDIOut", "DevID", c.storedOut);
+        CMIDIInDevice in;
+        CMIDIOutDevice out;
+        in.LoadDeviceID();
+        out.LoadDeviceID();
+        EXPECT_EQ(in.m_nDeviceID, c.wantIn) << c.storedIn;
+        EXPECT_EQ(out.m_nDeviceID, c.wantOut) << c.storedOut;
+    }
+
     // The same id keeps the port open; another closes it, even when refused.
     CMIDIInDevice in;
     in.SetDeviceID(1);
@@ -69,40 +76,7 @@ TEST_F(MidiDeviceIdTest, SetDeviceIdRangeRulesAndTheOpenPort)
     out.SetDeviceID(0);
     EXPECT_FALSE(out.GetHandle());
     EXPECT_EQ(loop->OpenOutputs(MIDI_MAPPER), 0u);
-}
 
-TEST_F(MidiDeviceIdTest, TheProfileRefusesStaleIdsAndTakesTheDialogsChoice)
-{
-    const struct {
-        int storedIn, storedOut;
-        uint32_t wantIn, wantOut;
-    } cases[] = {
-        {5, 9, MIDI_NO_DEVICE, MIDI_NO_DEVICE}, // ids that no longer exist
-        {1, -1, 1, MIDI_MAPPER},                // the mapper is stored as -1
-    };
-    for (const auto& c : cases) {
-        Profile::WriteProfileInt("MIDIIn", "DevID", c.storedIn);
-        Profile::WriteProfileInt("MIDIOut", "DevID", c.storedOut);
-        CMIDIInDevice in;
-        CMIDIOutDevice out;
-        in.LoadDeviceID();
-        out.LoadDeviceID();
-        EXPECT_EQ(in.m_nDeviceID, c.wantIn) << c.storedIn;
-        EXPECT_EQ(out.m_nDeviceID, c.wantOut) << c.storedOut;
-    }
-
-    // A dialog's choice is stored as it is (the real dialogs are driven in
-    // tests/dialogs/DeviceSelectionDlgTest.cpp).
-    auto fake = std::make_unique<CFakeDeviceDialogs>();
-    CFakeDeviceDialogs& dialogs = *fake;
-    const CScopedService<IMidiDeviceDialogs> installed(std::move(fake));
-    CMIDIInDevice in;
-    in.LoadDeviceID();
-    ASSERT_EQ(in.Open(), MMSYSERR_NOERROR);
-    EXPECT_EQ(in.SelectDevice(true), 42u); // no range rule applies to a dialog's choice
-    EXPECT_EQ(dialogs.offered, 1u);
-    EXPECT_EQ(in.QueryOpenDeviceID(), 1u); // still open: the caller reopens
-    EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", 0), 42);
 }
 
 TEST_F(MidiDeviceIdTest, CapsRecordsAndTheDeviceList)

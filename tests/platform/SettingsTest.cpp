@@ -8,8 +8,9 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 
-TEST(SettingsTable, NamesAreShortAndUniqueAndDefaultsReadBack)
+TEST(SettingsTable, NamesAreShortAndUniqueAndReadsComeInRange)
 {
     kvtest::ClearProfile();
     std::set<std::string> keys;
@@ -24,19 +25,14 @@ TEST(SettingsTable, NamesAreShortAndUniqueAndDefaultsReadBack)
         // An empty profile reads as the defaults.
         EXPECT_EQ(Settings::Read(*row), row->defaultValue) << key;
     }
-}
 
-TEST(SettingsTable, ReadsBringValuesIntoRangeAndWritesRoundTrip)
-{
-    kvtest::ClearProfile();
-    Settings::Write(Settings::Channel, 15);
-    EXPECT_EQ(Settings::Read(Settings::Channel), 15);
-    Settings::Write(Settings::Channel, 16);
-    EXPECT_EQ(Settings::Read(Settings::Channel), 0);
-    Settings::Write(Settings::Patch, -1); // "none" is in range
-    EXPECT_EQ(Settings::Read(Settings::Patch), -1);
-    Settings::Write(Settings::DumpAttributes, 0xFF);
-    EXPECT_EQ(Settings::Read(Settings::DumpAttributes), 1 | 4 | 8);
+    // Reads bring stored values into range; writes round-trip.
+    for (const auto& [row, written, read] : {std::tuple{&Settings::Channel, 15, 15}, {&Settings::Channel, 16, 0},
+                                             {&Settings::Patch, -1, -1}, // "none" is in range
+                                             {&Settings::DumpAttributes, 0xFF, 1 | 4 | 8}}) {
+        Settings::Write(*row, written);
+        EXPECT_EQ(Settings::Read(*row), read) << row->entry << " " << written;
+    }
     // A device stored under a section of the caller's own.
     Profile::WriteProfileInt("MetOut", "DevID", 2);
     EXPECT_EQ(Settings::Read(Settings::OutDeviceID, "MetOut"), 2);

@@ -4,20 +4,9 @@
 // first proves the peers themselves carry the rate.
 #include "JackSequencePeers.h"
 #include "JackTestServer.h"
+#include "SynthTestSupport.h"
 
-#include "app/CMainFrame.h"
-#include "app/CTessaroApp.h"
-#include "app/CTessaroDoc.h"
-#include "platform/BuiltinSynth.h"
-#include "platform/Profile.h"
 #include "platform/RtMidiBackend.h"
-#include "res/ResourceIds.h"
-#include "support/TestSupport.h"
-#include "view/CTessaroView.h"
-
-#include <QAction>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
@@ -32,31 +21,24 @@ struct Flood {
 
 constexpr uint32_t kSeconds = 5;
 
-class JackFloodTest : public ::testing::TestWithParam<Flood> {
+class JackFloodTest : public synthtest::WindowTest, public ::testing::WithParamInterface<Flood> {
 protected:
     void TearDown() override
     {
         m_load.reset();
-        if (m_pFrame) {
-            m_pFrame->close();
-            delete m_pFrame;
-        }
-        MidiSystem::Install(nullptr); // our clients leave before the peers and the server
+        WindowTest::TearDown(); // our clients leave before the peers and the server
     }
 
     JackTestServer m_server;
     std::optional<kvseq::Sender> m_sender;
     std::optional<kvseq::Recorder> m_recorder;
     std::optional<kvseq::BusyLoops> m_load;
-    CTessaroDoc m_doc;
-    CMainFrame* m_pFrame = nullptr;
 };
 
 TEST_P(JackFloodTest, EveryMessageComesThroughOnceAndInOrder)
 {
     if (!JackTestServer::Available())
         GTEST_SKIP() << "jackd is not available";
-    kvtest::ClearProfile();
     // Synchronous: without realtime threads, busy cores make even the peers
     // miss cycles, and an asynchronous server then drops what they wrote
     // (the direct run loses hundreds); a synchronous one delays instead.
@@ -89,8 +71,8 @@ TEST_P(JackFloodTest, EveryMessageComesThroughOnceAndInOrder)
     m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
     m_pFrame->Action(ID_VIEW_MIDI_INPUT)->trigger();
     m_pFrame->show();
-    CTessaroView* view = m_pFrame->GetActiveView();
-    ASSERT_TRUE(view->m_InDevice.IsOpen() && view->m_OutDevice.GetHandle());
+    m_pView = m_pFrame->GetActiveView();
+    ASSERT_TRUE(m_pView->m_InDevice.IsOpen() && m_pView->m_OutDevice.GetHandle());
     kvtest::WaitFor([] { return false; }, 300); // the set-up sent on opening goes out first
     EXPECT_TRUE(clean("Kelvora"));
 }

@@ -4,6 +4,7 @@
 
 #include <jack/midiport.h>
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -173,12 +174,8 @@ QStringList Recorder::Events(uint32_t atLeast, int timeoutMs) const
         QThread::msleep(1);
     }
     QStringList events;
-    for (const Event& e : Arrivals()) {
-        QStringList bytes;
-        for (int b = 0; b < e.size; ++b)
-            bytes << QStringLiteral("%1").arg(e.bytes[b], 2, 16, QLatin1Char('0'));
-        events << bytes.join(' ');
-    }
+    for (const Event& e : Arrivals())
+        events << QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(e.bytes), e.size).toHex(' '));
     return events;
 }
 

@@ -12,16 +12,16 @@
 #include "platform/RtMidiBackend.h"
 #include "platform/Settings.h"
 #include "platform/SynthLine.h"
+#include "view/MessageBoxCatcher.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSlider>
-#include <QStyle>
+
+#include <optional>
 
 namespace {
 
@@ -30,36 +30,8 @@ using namespace synthtest;
 const QString kMasterMutedQuestion =
     QStringLiteral("The master volume is currently muted.\nCan the line be unmuted?");
 
-// Answers every question box that comes up while it lives, and keeps their
-// texts: a question nobody expected is answered, not waited for.
-class QuestionAnswerer {
-public:
-    QuestionAnswerer()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->button(answer)->click();
-            }
-        });
-        m_timer.start(10);
-    }
-    QMessageBox::StandardButton answer = QMessageBox::No;
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
-
 class MixerWindowPulseTest : public WindowTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (PulseTestServer::Available())
-            s_bStarted = Server().Start();
-    }
-    static void TearDownTestSuite() { Server().Stop(); }
-
     void SetUp() override
     {
         if (!PulseTestServer::Available())
@@ -67,8 +39,7 @@ protected:
         if (!SoundFontInstalled())
             GTEST_SKIP() << "no General MIDI SoundFont installed";
         WindowTest::SetUp();
-        ASSERT_TRUE(s_bStarted) << qPrintable(Server().Log());
-        ASSERT_TRUE(Server().SetSinkMute(false) && Server().SetSinkVolume(65536));
+        ASSERT_TRUE(m_server.Start()) << qPrintable(m_server.Log());
         // A square lead holds its note at full strength while the key is down.
         Settings::Write(Settings::Patch, 80);
         ResetSynthLine();
@@ -84,12 +55,6 @@ protected:
     {
         CSynthLine::Instance().SetVolume(CSynthLine::kMaxVolume);
         CSynthLine::Instance().SetMute(false);
-    }
-
-    static PulseTestServer& Server()
-    {
-        static PulseTestServer server;
-        return server;
     }
 
     // The window as start-up makes it, on the built-in synthesizer heard only
@@ -116,56 +81,44 @@ protected:
         QApplication::sendEvent(target ? target : m_pFrame, &e);
     }
     bool Held() const { return m_pView->m_PCKeySlots[6].IsHeld(); }
-    void PressKey()
-    {
-        Key(QEvent::KeyPress);
-        ASSERT_TRUE(Held()) << "the key played nothing";
-    }
-    void ReleaseKey()
-    {
-        Key(QEvent::KeyRelease);
-        ASSERT_TRUE(kvtest::WaitFor([this] { return !Held(); }, 1000)) << "the key never let go";
-    }
 
-    // The slider set as the user does: an absolute click at its top or bottom end.
-    void ClickSlider(bool top)
+    // The slider's top is full volume, its bottom silence.
+    void SetSlider(bool top)
     {
         QSlider* slider = m_pView->m_pVolumeSlider;
-        const int absolute = slider->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons);
-        const Qt::MouseButton button = (absolute & Qt::LeftButton)     ? Qt::LeftButton
-                                       : (absolute & Qt::MiddleButton) ? Qt::MiddleButton
-                                                                       : Qt::NoButton;
-        ASSERT_NE(button, Qt::NoButton) << "this style cannot set a slider with one click";
-        QTest::mouseClick(slider, button, Qt::NoModifier,
-                          QPoint(slider->width() / 2, top ? 0 : slider->height() - 1));
+        slider->setValue(top ? slider->minimum() : slider->maximum());
     }
 
     // What the sink plays once a change has had time to come through.
-    static PulseTestServer::Level Heard()
+    PulseTestServer::Level Heard()
     {
         QTest::qWait(300);
-        return Server().Record(600);
+        return m_server.Record(600);
     }
 
-    static inline bool s_bStarted = false;
-    QuestionAnswerer m_answerer;
+    PulseTestServer m_server; // outlives the window
+    // Answers every question, keeping its text: one nobody expected is
+    // answered, not waited for.
+    std::optional<MessageBoxCatcher> m_answerer;
 };
 
-TEST_F(MixerWindowPulseTest, AMutedMasterIsAskedAboutYesUnmutesItNoKeepsItAndTheLineIsSetUpAnyway)
+// One start per answer: a window on the server takes a while to set up.
+TEST_F(MixerWindowPulseTest, AMutedMasterIsAskedAboutAndTheLineDecidesWhatTheSinkPlaysAndMeters)
 {
-    for (const auto answer : {QMessageBox::Yes, QMessageBox::No}) {
+    // No keeps the sink muted; Yes unmutes it, and that window plays on.
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         SCOPED_TRACE(answer == QMessageBox::Yes ? "Yes" : "No");
-        ASSERT_TRUE(Server().SetSinkMute(true));
-        m_answerer.answer = answer;
-        m_answerer.texts.clear();
+        Stop();
+        ASSERT_TRUE(m_server.SetSinkMute(true));
+        m_answerer.emplace(answer);
         ASSERT_NO_FATAL_FAILURE(StartProgram());
-        EXPECT_EQ(m_answerer.texts, QStringList{kMasterMutedQuestion});
+        EXPECT_EQ(m_answerer->texts, QStringList{kMasterMutedQuestion});
         if (answer == QMessageBox::Yes) {
-            EXPECT_TRUE(PulseTestServer::WaitFor([] { return Server().SinkMute() == false; }))
+            EXPECT_TRUE(PulseTestServer::WaitFor([this] { return m_server.SinkMute() == false; }))
                 << "Yes left the sink muted";
         } else {
             QTest::qWait(300);
-            EXPECT_EQ(Server().SinkMute(), true) << "No unmuted the sink";
+            EXPECT_EQ(m_server.SinkMute(), true) << "No unmuted the sink";
         }
         // The synthesizer's line either way: full volume at the slider's top,
         // its name above it, its mute unchecked beside the meter.
@@ -177,32 +130,43 @@ TEST_F(MixerWindowPulseTest, AMutedMasterIsAskedAboutYesUnmutesItNoKeepsItAndThe
                            static_cast<QWidget*>(m_pView->m_pMuteCheck)})
             EXPECT_TRUE(w->isVisible()) << qPrintable(w->objectName());
         EXPECT_FALSE(m_pView->m_pMuteCheck->isChecked());
-        Stop();
     }
-}
 
-TEST_F(MixerWindowPulseTest, TheSliderAndTheMuteBoxDecideWhatTheSinkPlaysWhileAKeyIsHeld)
-{
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_NO_FATAL_FAILURE(PressKey());
+    // The meter rises with a held note, played once the window has the
+    // keyboard back from the question.
+    ASSERT_NO_FATAL_FAILURE(Activate(m_pFrame));
+    QProgressBar* meter = m_pView->m_pLevelMeter;
+    EXPECT_LE(meter->value(), 0); // nothing set yet (a bar never set reads -1)
+    Key(QEvent::KeyPress);
+    ASSERT_TRUE(Held()) << "the key played nothing";
+    EXPECT_TRUE(kvtest::WaitFor([meter] { return meter->value() > meter->maximum() / 20; }, 3000))
+        << "the meter shows " << meter->value() << " while the note sounds";
 
-    ASSERT_NO_FATAL_FAILURE(ClickSlider(false));
+    // The slider and the mute box decide what the sink plays meanwhile.
+    SetSlider(false);
     ASSERT_EQ(CSynthLine::Instance().Volume(), 0u);
     const PulseTestServer::Level bottom = Heard();
     EXPECT_GT(bottom.frames, 10000) << "the recording did not run";
     EXPECT_LT(bottom.peak, 1e-4f) << "the slider's bottom still sounds";
-
-    ASSERT_NO_FATAL_FAILURE(ClickSlider(true));
+    SetSlider(true);
     ASSERT_EQ(CSynthLine::Instance().Volume(), CSynthLine::kMaxVolume);
     EXPECT_GT(Heard().peak, 0.01f) << "the held note is not heard at the slider's top";
-
     QTest::mouseClick(m_pView->m_pMuteCheck, Qt::LeftButton);
     ASSERT_TRUE(m_pView->m_pMuteCheck->isChecked());
     EXPECT_LT(Heard().peak, 1e-4f) << "checked, the mute box lets the note through";
     QTest::mouseClick(m_pView->m_pMuteCheck, Qt::LeftButton);
     EXPECT_GT(Heard().peak, 0.01f) << "unchecked, the note stays silent";
 
-    ASSERT_NO_FATAL_FAILURE(ReleaseKey());
+    // Released, the meter is back at 0 after the note's release, the meter's
+    // fall and one tick of the meter's timer.
+    ASSERT_TRUE(kvtest::WaitFor([meter] { return meter->value() > meter->maximum() / 20; }, 3000));
+    Key(QEvent::KeyRelease);
+    ASSERT_TRUE(kvtest::WaitFor([this] { return !Held(); }, 1000)) << "the key never let go";
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(kvtest::WaitFor([meter] { return meter->value() == 0; }, 5000))
+        << "the meter still shows " << meter->value();
+    EXPECT_LT(timer.elapsed(), 1800) << "the meter took too long to fall";
 
     // File > New (in the log pane) sets the line up again, which unmutes it:
     // the box must not go on showing a mute.
@@ -214,24 +178,6 @@ TEST_F(MixerWindowPulseTest, TheSliderAndTheMuteBoxDecideWhatTheSinkPlaysWhileAK
     ASSERT_TRUE(kvtest::WaitFor([this] { return !m_pView->m_MixerCheckTimer.isActive(); }, 3000));
     EXPECT_FALSE(CSynthLine::Instance().Mute());
     EXPECT_FALSE(m_pView->m_pMuteCheck->isChecked()) << "the box shows a mute the line no longer has";
-}
-
-TEST_F(MixerWindowPulseTest, TheMeterRisesWithANoteAndIsBackAtNothingAboutASecondAfterItEnds)
-{
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-    QProgressBar* meter = m_pView->m_pLevelMeter;
-    EXPECT_LE(meter->value(), 0); // nothing set yet (a bar never set reads -1)
-    ASSERT_NO_FATAL_FAILURE(PressKey());
-    EXPECT_TRUE(kvtest::WaitFor([meter] { return meter->value() > meter->maximum() / 20; }, 3000))
-        << "the meter shows " << meter->value() << " while the note sounds";
-
-    ASSERT_NO_FATAL_FAILURE(ReleaseKey());
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_TRUE(kvtest::WaitFor([meter] { return meter->value() == 0; }, 5000))
-        << "the meter still shows " << meter->value();
-    // The note's release, the meter's fall and one tick of the meter's timer.
-    EXPECT_LT(timer.elapsed(), 1800) << "the meter took too long to fall";
 }
 
 } // namespace

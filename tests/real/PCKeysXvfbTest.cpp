@@ -7,14 +7,11 @@
 #include "JackTestServer.h"
 #include "XvfbDisplay.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -23,75 +20,29 @@
 
 namespace {
 
-bool HaveTools()
-{
-    return !QStandardPaths::findExecutable("Xvfb").isEmpty() &&
-           !QStandardPaths::findExecutable("xdotool").isEmpty() && JackTestServer::Available();
-}
-
 // One world: a JACK server with a peer of ours hearing the program, an X
 // server, and Kelvora on both with a profile of its own.
 class RealKeyboard : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveTools())
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty()
+            || QStandardPaths::findExecutable("xdotool").isEmpty() || !JackTestServer::Available())
             GTEST_SKIP() << "Xvfb, xdotool or jackd with its example clients are missing";
-        ASSERT_TRUE(m_config.isValid());
         ASSERT_TRUE(m_jack.Start()) << qPrintable(m_jack.Log());
         m_peer.emplace("kvkeys");
         ASSERT_TRUE(m_peer->Ok());
-        StartX();
-        ASSERT_FALSE(m_strDisplay.isEmpty()) << "Xvfb did not start";
-        ASSERT_NO_FATAL_FAILURE(WriteProfile());
-        ASSERT_NO_FATAL_FAILURE(StartKelvora());
-    }
+        m_x.emplace("kvkeys"); // after the server: JACK_DEFAULT_SERVER is in its environment
+        ASSERT_TRUE(m_x->Start()) << "Xvfb did not start";
 
-    void TearDown() override
-    {
-        for (QProcess* p : {&m_kelvora, &m_x}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(5000))
-                    p->kill();
-                p->waitForFinished(2000);
-            }
-        }
-        m_peer.reset();
-        m_jack.Stop();
-    }
-
-    // Ours, which points at the JACK server, and the X server's.
-    QProcessEnvironment Environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", m_config.path());
-        env.insert("DISPLAY", m_strDisplay);
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        // One instance per user is the rule: a user of our own keeps other
-        // tests' instances (and a developer's own Kelvora) out of the way.
-        env.insert("USER", QStringLiteral("kvkeys-%1").arg(QCoreApplication::applicationPid()));
-        return env;
-    }
-
-    void StartX() { m_strDisplay = kvtest::StartXvfb(m_x); }
-
-    // Our output is the peer's input, chosen by name in a profile of its own.
-    void WriteProfile()
-    {
-        QDir(m_config.path()).mkpath("Morvessa");
-        QFile conf(m_config.path() + "/Morvessa/Kelvora.conf");
+        // Our output is the peer's input, chosen by name in a profile of its own.
+        QDir(m_x->config.path()).mkpath("Morvessa");
+        QFile conf(m_x->config.path() + "/Morvessa/Kelvora.conf");
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
         conf.write("[MIDIOut]\nDevName=" + m_peer->PortName().toLatin1() + "\n");
-    }
-
-    void StartKelvora()
-    {
-        m_kelvora.setProcessEnvironment(Environment());
-        m_kelvora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_kelvora.setStandardOutputFile(QProcess::nullDevice());
-        m_kelvora.start(KELVORA_EXE, {"--midi-backend=jack"});
-        ASSERT_TRUE(m_kelvora.waitForStarted(5000));
+        conf.close();
+        m_kelvora = &m_x->Launch(KELVORA_EXE, {"--midi-backend=jack"});
+        ASSERT_TRUE(m_kelvora->waitForStarted(5000));
         const QString id = XDoTool({"search", "--sync", "--onlyvisible", "--name", "Kelvora"});
         ASSERT_FALSE(id.isEmpty()) << "no Kelvora window";
         m_strWindow = id.split('\n').first();
@@ -100,21 +51,13 @@ protected:
         ASSERT_TRUE(m_peer->Events(3, 10000).contains("b0 0a 40")) << Heard();
     }
 
+    QString XDoTool(const QStringList& args) { return m_x->Run("xdotool", args); }
+
     // Gives the keyboard to a window, and it a moment to take it before typing.
     void Focus(const QString& window)
     {
         XDoTool({"windowfocus", "--sync", window});
         QThread::msleep(300);
-    }
-
-    QString XDoTool(const QStringList& args)
-    {
-        QProcess p;
-        p.setProcessEnvironment(Environment());
-        p.start("xdotool", args);
-        if (!p.waitForFinished(15000))
-            p.kill();
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
 
     // The note events the peer heard, once there are `count`, and a moment
@@ -131,12 +74,10 @@ protected:
     }
     std::string Heard() const { return m_peer->Events().join(", ").toStdString(); }
 
-    QTemporaryDir m_config;
     JackTestServer m_jack;
     std::optional<kvseq::Recorder> m_peer;
-    QProcess m_x;
-    QString m_strDisplay;
-    QProcess m_kelvora;
+    std::optional<kvtest::XSession> m_x; // ends Kelvora and the X server first
+    QProcess* m_kelvora = nullptr;
     QString m_strWindow;
 };
 
@@ -173,11 +114,9 @@ TEST_F(RealKeyboard, StrokesPlayOneNoteEachAndHeldKeysEndWithTheKeyboardOrTheSes
     // here, and the top row's first key types "a".
     if (QStandardPaths::findExecutable("setxkbmap").isEmpty())
         GTEST_SKIP() << "setxkbmap is missing";
-    QProcess layout;
-    layout.setProcessEnvironment(Environment());
-    layout.start("setxkbmap", {"fr"});
+    QProcess& layout = m_x->Launch("setxkbmap", {"fr"});
     ASSERT_TRUE(layout.waitForFinished(10000));
-    ASSERT_EQ(layout.exitCode(), 0) << layout.readAllStandardError().toStdString();
+    ASSERT_EQ(layout.exitCode(), 0);
     Focus(m_strWindow);
     XDoTool({"key", "11", "shift+11", "13", "16", "24", "q"});
     const QStringList gSharp{"90 38 7f", "80 38 00"};
@@ -186,8 +125,8 @@ TEST_F(RealKeyboard, StrokesPlayOneNoteEachAndHeldKeysEndWithTheKeyboardOrTheSes
     // "(" held, the program told to end as a logout does (SIGTERM).
     XDoTool({"keydown", "14"});
     EXPECT_EQ(NotesAfter(13).mid(12), QStringList{"90 3d 7f"}) << Heard();
-    m_kelvora.terminate();
-    ASSERT_TRUE(m_kelvora.waitForFinished(15000));
-    EXPECT_EQ(m_kelvora.exitCode(), 0);
+    m_kelvora->terminate();
+    ASSERT_TRUE(m_kelvora->waitForFinished(15000));
+    EXPECT_EQ(m_kelvora->exitCode(), 0);
     EXPECT_EQ(NotesAfter(14).mid(12), (QStringList{"90 3d 7f", "80 3d 00"})) << Heard();
 }

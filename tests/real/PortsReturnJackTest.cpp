@@ -1,25 +1,18 @@
-// The program's window on real JACK peers that come and go: the port it uses
-// is found by name when others go, reopened by itself when it comes back,
-// and what the input left sounding is ended when the input goes.
+// The program's window on real JACK peers that come and go: the ports it uses
+// are found by name when others go, reopened by themselves when they come
+// back, and what the input left sounding is ended when the input goes; a
+// server that restarts brings back the ports and the synthesizer heard
+// through it.
 #include "JackSequencePeers.h"
 #include "JackTestServer.h"
+#include "SynthTestSupport.h"
 
-#include "app/CMainFrame.h"
-#include "app/CTessaroApp.h"
-#include "app/CTessaroDoc.h"
-#include "dialogs/CDialog.h"
-#include "platform/BuiltinSynth.h"
-#include "platform/Profile.h"
 #include "platform/RtMidiBackend.h"
-#include "res/ResourceIds.h"
-#include "support/TestSupport.h"
-#include "view/CTessaroView.h"
+#include "platform/SynthLine.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QTimer>
+#include <QElapsedTimer>
 
-#include <gtest/gtest.h>
+#include <atomic>
 
 namespace {
 
@@ -33,24 +26,16 @@ uint32_t OutputIndexOf(const QString& portName)
 
 const QStringList kChannelSetUp{"c0 00", "b0 07 7f", "b0 0a 40"};
 
-class PortsReturnJackTest : public ::testing::Test {
+class PortsReturnJackTest : public synthtest::WindowTest {
 protected:
     void SetUp() override
     {
         if (!JackTestServer::Available())
             GTEST_SKIP() << "jackd is not available";
-        kvtest::ClearProfile();
+        WindowTest::SetUp();
         // Asynchronous: a peer killed in the middle of a cycle stalls a
         // synchronous server for seconds.
         ASSERT_TRUE(m_server.Start(256, false)) << qPrintable(m_server.Log());
-    }
-    void TearDown() override
-    {
-        if (m_pFrame) {
-            m_pFrame->close();
-            delete m_pFrame;
-        }
-        MidiSystem::Install(nullptr); // our clients leave before the server does
     }
 
     // A jack_midi_dump, to be killed as a crash would end it.
@@ -85,26 +70,35 @@ protected:
             [&] { return m_pView->m_OutDevice.GetHandle() && m_pView->m_InDevice.IsOpen(); }, timeoutMs);
     }
 
-    JackTestServer m_server;
-    CTessaroDoc m_doc;
-    CMainFrame* m_pFrame = nullptr;
-    CTessaroView* m_pView = nullptr;
+    JackTestServer m_server; // our clients leave before it does
 };
 
+// Asked as often as a status bar would: an early look, before JACK's lists
+// show the change it told of, must not stick.
 TEST_F(PortsReturnJackTest, TheSecondPeerStaysInUseWhenTheFirstGoes)
 {
     ChildProcess* first = StartDump("kvfirst");
+    auto firstKeys = std::make_unique<Sender>("kvfirstkeys");
     Recorder second("kvsecond");
-    // Stored with an index that names another port by now; the name wins.
-    Profile::WriteProfileInt("MIDIOut", "DevID", 0);
+    Sender secondKeys("kvsecondkeys");
+    // Stored with indexes that name other ports by now; the names win.
+    for (const char* section : {"MIDIIn", "MIDIOut"})
+        Profile::WriteProfileInt(section, "DevID", 0);
+    Profile::WriteProfileString("MIDIIn", "DevName", secondKeys.PortName());
     Profile::WriteProfileString("MIDIOut", "DevName", second.PortName());
     StartProgram();
     ASSERT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), OutputIndexOf(second.PortName()));
+    ASSERT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 1u);
     EXPECT_EQ(second.Events(3), kChannelSetUp);
 
+    // The first leaves, its input killed as a crash ends it, its output closed
+    // as a program quits: ours move down one.
     JackTestServer::Kill(first);
-    ASSERT_TRUE(kvtest::WaitFor([&] { return m_pView->m_OutDevice.QueryOpenDeviceID() == 0; }))
-        << m_pView->m_OutDevice.QueryOpenDeviceID();
+    firstKeys.reset();
+    ASSERT_TRUE(kvtest::WaitFor([&] {
+        return m_pView->m_OutDevice.QueryOpenDeviceID() == 0 && m_pView->m_InDevice.QueryOpenDeviceID() == 0;
+    })) << m_pView->m_OutDevice.QueryOpenDeviceID() << " " << m_pView->m_InDevice.QueryOpenDeviceID();
+    EXPECT_EQ(second.Count(), 3u) << "reopened: the output was taken for lost";
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(m_pFrame->PaneText(ID_INDICATOR_DEVICE), second.PortName());
 
@@ -157,28 +151,60 @@ TEST_F(PortsReturnJackTest, PeersThatComeBackAreReopenedByThemselvesAndALostInpu
     EXPECT_EQ(back.Events(9).mid(6), QStringList({"b0 40 00", "80 3c 00", "80 43 00"}));
 }
 
+// The synthesizer heard through the server, and lost with it: the loss is
+// told and explained, opening fails fast while the server is down, rather
+// than playing into the dead client a second port still holds, and the
+// window's own retries bring it back on the new server.
 TEST_F(PortsReturnJackTest, ARestartedServerBringsBackThePortsAndTheSynthesizer)
 {
+    if (!synthtest::SoundFontInstalled())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
     auto keys = std::make_unique<Sender>("kvkeys");
     ASSERT_TRUE(keys->Ok());
     auto synth = std::make_shared<CBuiltinSynth>();
-    synth->SetAudioDrivers({"jack"}); // heard through the server, and lost with it
+    synth->SetAudioDrivers({"jack"});
     StartProgram(synth);
     ASSERT_TRUE(m_pView->m_OutDevice.GetHandle()) << qPrintable(synth->Problem());
     ASSERT_TRUE(m_pView->m_InDevice.IsOpen());
+    std::unique_ptr<IMidiOutPort> dialog, port; // the metronome dialog's, say
+    std::atomic<int> lost{0};
+    std::atomic<bool> explained{false}; // the reason was there when told
+    ASSERT_EQ(synth->OpenPort(dialog, [&] {
+        explained = synth->Problem().contains("sound server stopped");
+        ++lost;
+    }), MMSYSERR_NOERROR);
 
     keys.reset();
     m_server.Stop();
     ASSERT_TRUE(BothWaiting());
+    EXPECT_TRUE(kvtest::WaitFor([&] { return lost == 1; }));
+    EXPECT_FALSE(synth->AudioRunning());
     m_pFrame->UpdateCommandUI();
     EXPECT_TRUE(m_pFrame->PaneText(0).contains("No sound")) << qPrintable(m_pFrame->PaneText(0));
+    EXPECT_TRUE(explained) << qPrintable(synth->Problem());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(synth->OpenPort(port), MMSYSERR_NODRIVER);
+    EXPECT_LT(timer.elapsed(), 500) << "opening with the server down must fail fast";
 
     ASSERT_TRUE(m_server.Start(256, false)) << qPrintable(m_server.Log());
     keys = std::make_unique<Sender>("kvkeys");
     ASSERT_TRUE(keys->Ok());
     ASSERT_TRUE(BothOpen(15000)) << qPrintable(synth->Problem());
-    EXPECT_TRUE(synth->AudioRunning());
+    dialog.reset();
+    EXPECT_TRUE(synth->AudioRunning()) << "the window's port keeps it";
     EXPECT_GE(m_server.Ports().filter("Kelvora").size(), 2) << qPrintable(m_server.Ports().join(' '));
+    // Heard at the synthesizer's line, which the new server's cycles feed:
+    // what the old one played has fallen away by then.
+    CSynthLine& line = CSynthLine::Instance();
+    ASSERT_TRUE(kvtest::WaitFor([&] { return line.Peak() == 0; }, 3000));
+    m_pView->m_OutDevice.SendShortMsg(0x000050C0); // square lead: loud and steady
+    m_pView->m_OutDevice.SendShortMsg(0x007F3C90);
+    EXPECT_TRUE(kvtest::WaitFor([&] { return line.Peak() > 1000; }, 5000))
+        << "no sound through the new server";
+    EXPECT_EQ(lost, 1) << "a loss told twice, or of the new server";
+    Stop();
+    EXPECT_FALSE(synth->AudioRunning()) << "the last port closed";
 }
 
 } // namespace

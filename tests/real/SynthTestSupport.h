@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -57,9 +58,30 @@ inline double Distance(const std::vector<float>& x, const std::vector<float>& re
     return power > 0 ? std::sqrt(diff / power) : 1e9;
 }
 
+// Each sent on the port, in turn.
+inline void Send(IMidiOutPort& port, std::initializer_list<uint32_t> messages)
+{
+    for (uint32_t msg : messages)
+        EXPECT_EQ(port.ShortMsg(msg), MMSYSERR_NOERROR) << std::hex << msg;
+}
+
+// Whether the next 0.3 seconds sound.
+inline bool Sounds(CBuiltinSynth& synth) { return Peak(Render(synth, 0.3)) > 0.02f; }
+// Whether it is silent once what was ending has died away.
+inline bool FallsSilent(CBuiltinSynth& synth)
+{
+    Render(synth, 2.0);
+    return Peak(Render(synth, 0.2)) < 1e-3f;
+}
+// Whether the next half second sounds as the reference does.
+inline bool SoundsLike(CBuiltinSynth& synth, const std::vector<float>& reference)
+{
+    return Distance(Render(synth, 0.5), reference) < 0.08;
+}
+
 // The test note as a fresh synthesizer plays it with that program and volume,
 // sent once the SoundFont is in (a rendering waits for it), not queued.
-inline std::vector<float> Reference(int program, int volume, double seconds)
+inline std::vector<float> Reference(int program, int volume, double seconds = 0.5)
 {
     auto synth = OfflineSynth();
     std::unique_ptr<IMidiOutPort> port;
@@ -67,11 +89,19 @@ inline std::vector<float> Reference(int program, int volume, double seconds)
     if (!port)
         return {};
     Render(*synth, 0.01);
-    port->ShortMsg(0x000000C0u | uint32_t(program) << 8);
-    port->ShortMsg(0x000007B0u | uint32_t(volume) << 16);
-    port->ShortMsg(kTestNoteOn);
+    Send(*port, {0x000000C0u | uint32_t(program) << 8, 0x000007B0u | uint32_t(volume) << 16, kTestNoteOn});
     return Render(*synth, seconds);
 }
+
+// Skipped where the SoundFont is not installed.
+class SynthTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!SoundFontInstalled())
+            GTEST_SKIP() << "no General MIDI SoundFont installed";
+    }
+};
 
 // The main window on a synthesizer of the test's; the backend goes with it.
 class WindowTest : public ViewFixture {

@@ -4,12 +4,8 @@
 // minimising, as its title-bar buttons would.
 #include "XvfbDisplay.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -17,14 +13,6 @@
 #include <functional>
 
 namespace {
-
-bool HaveTools()
-{
-    for (const char* tool : {"Xvfb", "openbox", "wmctrl", "xdotool", "xprop"})
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            return false;
-    return true;
-}
 
 bool Eventually(const std::function<bool()>& pred, int timeoutMs = 10000)
 {
@@ -42,68 +30,24 @@ class RealWindowManager : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveTools())
-            GTEST_SKIP() << "Xvfb, openbox, wmctrl, xdotool or xprop is missing";
-        ASSERT_TRUE(m_config.isValid());
-        StartX();
-        ASSERT_FALSE(m_strDisplay.isEmpty()) << "Xvfb did not start";
-        m_wm.setProcessEnvironment(Environment());
-        m_wm.setStandardOutputFile(QProcess::nullDevice());
-        m_wm.setStandardErrorFile(QProcess::nullDevice());
-        m_wm.start("openbox", {"--sm-disable"});
-        ASSERT_TRUE(m_wm.waitForStarted(5000));
-        ASSERT_TRUE(Eventually([&] { return Run("wmctrl", {"-m"}).contains("Openbox"); }))
+        for (const char* tool : {"Xvfb", "openbox", "wmctrl", "xdotool", "xprop"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << "Xvfb, openbox, wmctrl, xdotool or xprop is missing";
+        m_x.env.insert("HOME", m_x.config.path());
+        m_x.env.insert("XDG_RUNTIME_DIR", m_x.config.path());
+        ASSERT_TRUE(m_x.Start()) << "Xvfb did not start";
+        ASSERT_TRUE(m_x.Launch("openbox", {"--sm-disable"}).waitForStarted(5000));
+        ASSERT_TRUE(Eventually([&] { return m_x.Run("wmctrl", {"-m"}).contains("Openbox"); }))
             << "openbox did not take the screen";
-
-        m_first.setProcessEnvironment(Environment());
-        m_first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_first.setStandardOutputFile(QProcess::nullDevice());
-        m_first.start(KELVORA_EXE, {"--midi-backend=loopback"});
-        ASSERT_TRUE(m_first.waitForStarted(5000));
-        const QString id = Run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "Kelvora"});
+        m_first = &m_x.Launch(KELVORA_EXE, {"--midi-backend=loopback"});
+        ASSERT_TRUE(m_first->waitForStarted(5000));
+        const QString id = m_x.Run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "Kelvora"});
         ASSERT_FALSE(id.isEmpty()) << "no Kelvora window";
         m_strWindow = id.split('\n').first();
     }
 
-    void TearDown() override
-    {
-        for (QProcess* p : {&m_first, &m_wm, &m_x}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(5000))
-                    p->kill();
-                p->waitForFinished(2000);
-            }
-        }
-    }
-
-    QProcessEnvironment Environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", m_config.path());
-        env.insert("HOME", m_config.path());
-        env.insert("XDG_RUNTIME_DIR", m_config.path());
-        env.insert("DISPLAY", m_strDisplay);
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        // A user of our own: other tests' instances are not the one handed over to.
-        env.insert("USER", QStringLiteral("kvwm-%1").arg(QCoreApplication::applicationPid()));
-        return env;
-    }
-
-    void StartX() { m_strDisplay = kvtest::StartXvfb(m_x); }
-
-    QString Run(const QString& program, const QStringList& args)
-    {
-        QProcess p;
-        p.setProcessEnvironment(Environment());
-        p.start(program, args);
-        if (!p.waitForFinished(15000))
-            p.kill();
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    }
-
     // The window's states as the window manager keeps them.
-    QString States() { return Run("xprop", {"-id", m_strWindow, "_NET_WM_STATE", "WM_STATE"}); }
+    QString States() { return m_x.Run("xprop", {"-id", m_strWindow, "_NET_WM_STATE", "WM_STATE"}); }
     bool IsMaximised()
     {
         const QString s = States();
@@ -111,29 +55,20 @@ protected:
     }
     bool IsMinimised() { return States().contains("Iconic"); }
 
-    void Minimise()
+    // Minimised, and then a second start, which hands over to the first and
+    // ends: the window is shown again.
+    void MinimiseAndStartAgain()
     {
-        Run("xdotool", {"windowminimize", m_strWindow});
+        m_x.Run("xdotool", {"windowminimize", m_strWindow});
         ASSERT_TRUE(Eventually([&] { return IsMinimised(); })) << qPrintable(States());
-    }
-
-    // A second start: it hands over to the first and ends.
-    void StartAgain()
-    {
-        QProcess second;
-        second.setProcessEnvironment(Environment());
-        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        second.setStandardOutputFile(QProcess::nullDevice());
-        second.start(KELVORA_EXE, {"--midi-backend=loopback"});
+        QProcess& second = m_x.Launch(KELVORA_EXE, {"--midi-backend=loopback"});
         ASSERT_TRUE(second.waitForFinished(10000));
         EXPECT_EQ(second.exitCode(), 0);
+        ASSERT_TRUE(Eventually([&] { return !IsMinimised(); })) << qPrintable(States());
     }
 
-    QTemporaryDir m_config;
-    QProcess m_x;
-    QProcess m_wm;
-    QProcess m_first;
-    QString m_strDisplay;
+    kvtest::XSession m_x{"kvwm"};
+    QProcess* m_first = nullptr;
     QString m_strWindow;
 };
 
@@ -142,19 +77,15 @@ protected:
 TEST_F(RealWindowManager, ASecondStartBringsTheWindowBackAsItWasBeforeMinimising)
 {
     // Normal size, minimised: back at normal size.
-    ASSERT_NO_FATAL_FAILURE(Minimise());
-    ASSERT_NO_FATAL_FAILURE(StartAgain());
-    ASSERT_TRUE(Eventually([&] { return !IsMinimised(); })) << qPrintable(States());
+    ASSERT_NO_FATAL_FAILURE(MinimiseAndStartAgain());
     EXPECT_FALSE(IsMaximised()) << qPrintable(States());
 
     // Maximised for showing, minimised: maximised again, not normal size.
-    Run("wmctrl", {"-i", "-r", m_strWindow, "-b", "add,maximized_vert,maximized_horz"});
+    m_x.Run("wmctrl", {"-i", "-r", m_strWindow, "-b", "add,maximized_vert,maximized_horz"});
     ASSERT_TRUE(Eventually([&] { return IsMaximised(); })) << qPrintable(States());
-    ASSERT_NO_FATAL_FAILURE(Minimise());
-    ASSERT_NO_FATAL_FAILURE(StartAgain());
-    ASSERT_TRUE(Eventually([&] { return !IsMinimised(); })) << qPrintable(States());
+    ASSERT_NO_FATAL_FAILURE(MinimiseAndStartAgain());
     // The window manager would have done any un-maximising by now.
     QThread::msleep(500);
     EXPECT_TRUE(IsMaximised()) << qPrintable(States());
-    EXPECT_EQ(m_first.state(), QProcess::Running);
+    EXPECT_EQ(m_first->state(), QProcess::Running);
 }

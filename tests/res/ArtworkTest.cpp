@@ -28,15 +28,8 @@ QByteArray Resource(const QString& name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-uint32_t Le32(const QByteArray& b, int at)
-{
-    return qFromLittleEndian<quint32>(b.constData() + at);
-}
-
-uint16_t Le16(const QByteArray& b, int at)
-{
-    return qFromLittleEndian<quint16>(b.constData() + at);
-}
+uint32_t Le32(const QByteArray& b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+uint16_t Le16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
 
 class Artwork : public ::testing::Test
 {
@@ -118,7 +111,9 @@ TEST_F(Artwork, HandSignsShareOnePaletteAndDifferFromEachOther)
     EXPECT_EQ(topOfHand(174), 240); // the blank picture has no hand
 }
 
-TEST_F(Artwork, ToolbarIconAndCursorPictures)
+// The program's icon is read, and compared with its PNGs, in
+// tests/about/CIconPictureTest.cpp.
+TEST_F(Artwork, ToolbarAndCursorPictures)
 {
     const auto png = [](const QString& name) { return QImage::fromData(Resource(name + ".png"), "PNG"); };
     for (const char* name : { "new", "save", "print", "cut", "copy", "paste", "midi-input", "keyboard",
@@ -130,22 +125,6 @@ TEST_F(Artwork, ToolbarIconAndCursorPictures)
             for (int x = 0; x < 16; ++x)
                 clear += qAlpha(image.pixel(x, y)) == 0;
         EXPECT_GT(clear, 0) << name << ": the toolbar's own colour shows around the picture";
-    }
-
-    // The .ico: three 32-bit entries of 16, 32 and 64 pixels, as the PNGs.
-    const QByteArray ico = Resource(QStringLiteral("kelvora.ico"));
-    ASSERT_GE(ico.size(), 6 + 3 * 16);
-    EXPECT_EQ(Le16(ico, 2), 1);
-    ASSERT_EQ(Le16(ico, 4), 3);
-    for (int i = 0; i < 3; ++i) {
-        const int entry = 6 + 16 * i, size = 16 << i;
-        EXPECT_EQ(png(QStringLiteral("kelvora-%1").arg(size)).size(), QSize(size, size));
-        EXPECT_EQ(uint8_t(ico[entry]), size);
-        EXPECT_EQ(Le16(ico, entry + 6), 32);
-        const uint32_t offset = Le32(ico, entry + 12);
-        ASSERT_LE(offset + Le32(ico, entry + 8), uint32_t(ico.size()));
-        EXPECT_EQ(int32_t(Le32(ico, int(offset) + 4)), size);
-        EXPECT_EQ(int32_t(Le32(ico, int(offset) + 8)), 2 * size); // colour and mask
     }
 
     // The large pointer: its hot spot, the tip, is pixel (0, 0); the rest of

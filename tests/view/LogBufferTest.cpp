@@ -19,11 +19,14 @@ struct TestLog : CLogDocument {
 QString Line(int i) { return QStringLiteral("line %1\n").arg(i); }
 int Lines(const QTextDocument& doc) { return doc.blockCount() - 1; }
 
-TEST(LogBufferTest, BatchedLinesAreTrimmedAsIfAddedOneByOne)
-{
+struct LogBufferTest : ::testing::Test {
     QTextDocument doc;
     TestLog logDoc;
-    CLogBuffer log(&doc, &logDoc);
+    CLogBuffer log{&doc, &logDoc};
+};
+
+TEST_F(LogBufferTest, BatchedLinesAreTrimmedAsIfAddedOneByOneAndTheCharacterLimitCutsWholeLines)
+{
     for (int i = 0; i < DumpLine::kMaxShownLines - 1; ++i)
         log.Queue(Line(i));
     log.Flush();
@@ -48,15 +51,10 @@ TEST(LogBufferTest, BatchedLinesAreTrimmedAsIfAddedOneByOne)
     EXPECT_TRUE(doc.toPlainText().endsWith(Line(1259)));
     EXPECT_EQ(end, doc.characterCount() - 1); // after the newest line
     EXPECT_FALSE(doc.isUndoAvailable());
-}
 
-TEST(LogBufferTest, TheCharacterLimitDropsTheOldestWholeLinesBeforeTypedText)
-{
-    QTextDocument doc;
-    TestLog logDoc;
-    CLogBuffer log(&doc, &logDoc);
+    // Fewer lines than the line limit, more characters than the edit holds:
+    // the oldest whole lines go, before typed text.
     doc.setPlainText(QStringLiteral("typed"));
-    // Fewer lines than the line limit, more characters than the edit holds.
     const QString longLine = QString(1000, QLatin1Char('x')) + QLatin1Char('\n');
     for (int i = 0; i < 70; ++i)
         log.Queue(QString::number(i) + longLine);
@@ -67,11 +65,8 @@ TEST(LogBufferTest, TheCharacterLimitDropsTheOldestWholeLinesBeforeTypedText)
     EXPECT_TRUE(text.endsWith("69" + longLine + "typed"));
 }
 
-TEST(LogBufferTest, AnOpenedFileIsNeverCutOnlyItsFirstLinesLeaveTheEdit)
+TEST_F(LogBufferTest, AnOpenedFileIsNeverCutOnlyItsFirstLinesLeaveTheEdit)
 {
-    QTextDocument doc;
-    TestLog logDoc;
-    CLogBuffer log(&doc, &logDoc);
     // 2,000 lines of 40 characters: more than the edit shows of a file.
     QString file;
     for (int i = 0; i < 2000; ++i)

@@ -1,6 +1,7 @@
-// The log in the window: an opened file keeps every line through the log
-// pane, the log's limits and a save; pastes that do not fit are refused
-// whole; the tab stops.
+// The log in the window: lines and typed text kept across the modes, saves
+// and opens; an opened file keeps every line through the log pane, the log's
+// limits and a save; the edit commands act on the log only; pastes that do
+// not fit are refused whole; the tab stops.
 #include "MessageBoxCatcher.h"
 #include "ViewFixture.h"
 
@@ -39,31 +40,43 @@ QByteArray ReadFile(const QString& path)
 
 } // namespace
 
-TEST_F(ViewFixture, AnOpenedFileKeepsEveryLineThroughThePaneTheLimitsAndASave)
+TEST_F(ViewFixture, TheLogKeepsTypedTextAndOpenedFilesEveryLineThroughThePaneTheLimitsAndASave)
 {
     Start();
     m_pView->m_nDumpAttributes = 0;
     QTemporaryDir dir;
-
-    // 400 lines opened, the log pane entered, 350 messages logged: the file
-    // stays whole; of the logged lines the last 251 stay, as one at a time.
-    const QByteArray small = WriteFile(dir.filePath("small.kvf"), 400, 8);
-    ASSERT_TRUE(m_pFrame->OpenDocumentFile(dir.filePath("small.kvf")));
+    m_pView->OnMidiData(0x00643C90);
+    m_pView->OnMidiData(0x00003C80);
+    Command(ID_VIEW_HAND_SIGN);
+    m_pView->OnMidiData(0x00004090);
     Command(ID_VIEW_MIDI_INPUT);
-    EXPECT_EQ(m_pView->m_pLogEdit->document()->blockCount(), 401);
-    for (int i = 0; i < 350; ++i)
-        m_pView->OnMidiData(Msg(i));
-    ASSERT_TRUE(m_pFrame->SaveDocument(dir.filePath("saved.kvf")));
-    QString logged;
-    for (int i = 99; i < 350; ++i)
-        logged += LineOf(i);
-    EXPECT_TRUE(ReadFile(dir.filePath("saved.kvf")) == small + logged.toUtf8());
+    const QString lines = "[Note On] Ch 01  60 100\n[Note Off] Ch 01  60 0\n[Note On] Ch 01  64 0\n";
+    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), lines);
+
+    // Choosing the log again keeps what it shows, typed text included.
+    m_pView->m_pLogEdit->moveCursor(QTextCursor::End);
+    m_pView->m_pLogEdit->insertPlainText("typed");
+    Command(ID_VIEW_MIDI_INPUT);
+    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), lines + "typed");
+    const QString lesson = dir.filePath("lesson.kvf");
+    ASSERT_TRUE(m_pFrame->SaveDocument(lesson));
+    EXPECT_EQ(QString::fromUtf8(ReadFile(lesson)), DumpLine::ToLogText(lines) + "typed");
+    EXPECT_EQ(m_pFrame->windowTitle(), "lesson.kvf - Kelvora");
+    Command(ID_FILE_NEW);
+    EXPECT_TRUE(m_pView->m_pLogEdit->toPlainText().isEmpty());
+    ASSERT_TRUE(m_pFrame->OpenDocumentFile(lesson));
+    // The file's unended last line is ended, so that what is logged next
+    // starts on a line of its own.
+    EXPECT_EQ(m_pView->m_pLogEdit->toPlainText(), lines + "typed\n");
+    Command(ID_VIEW_KEYBOARD);
+    EXPECT_EQ(m_doc.m_strOpened, DumpLine::ToLogText(lines) + "typed\r\n");
 
     // A 1 MB file: the edit shows its last lines within its limit and says
     // how many more there are; the next message is logged after them; a save
     // writes every line.
     const QByteArray big = WriteFile(dir.filePath("big.kvf"), 30000, 10);
     ASSERT_TRUE(m_pFrame->OpenDocumentFile(dir.filePath("big.kvf")));
+    Command(ID_VIEW_MIDI_INPUT);
     m_pView->OnMidiData(Msg(1));
     m_pView->FlushLog();
     EXPECT_LE(m_pView->m_pLogEdit->document()->characterCount(), CLogBuffer::kEditLimit);
@@ -73,7 +86,8 @@ TEST_F(ViewFixture, AnOpenedFileKeepsEveryLineThroughThePaneTheLimitsAndASave)
     ASSERT_TRUE(m_pFrame->SaveDocument(dir.filePath("saved.kvf")));
     EXPECT_TRUE(ReadFile(dir.filePath("saved.kvf")) == big + LineOf(1).toUtf8());
 
-    // Hidden, the lines logged stay bounded; the file stays whole before them.
+    // Hidden, the lines logged stay bounded and start with a whole line; the
+    // file stays whole before them.
     Command(ID_VIEW_KEYBOARD);
     for (int i = 0; i < 2000; ++i)
         m_pView->OnMidiData(Msg(i));
@@ -81,32 +95,47 @@ TEST_F(ViewFixture, AnOpenedFileKeepsEveryLineThroughThePaneTheLimitsAndASave)
     const QByteArray saved = ReadFile(dir.filePath("saved.kvf"));
     EXPECT_TRUE(saved.startsWith(big));
     EXPECT_LE(saved.size() - big.size(), DumpLine::kHiddenLimit + 40);
+    EXPECT_TRUE(saved.mid(big.size()).startsWith("[Note On] Ch 01  "));
     EXPECT_TRUE(saved.endsWith(LineOf(1999).toUtf8()));
 }
 
-TEST_F(ViewFixture, APasteThatDoesNotFitIsRefusedWholeAndTheUserToldAndTheTabStopsAreFour)
+TEST_F(ViewFixture, EditCommandsActOnTheLogOnlyAndAPasteThatDoesNotFitIsRefusedWholeAndTheUserTold)
 {
     Start();
     Activate(m_pFrame);
     Command(ID_VIEW_MIDI_INPUT);
     QPlainTextEdit* edit = m_pView->m_pLogEdit;
-    edit->setFocus();
-    ASSERT_TRUE(kvtest::WaitFor([&] { return edit->hasFocus(); }));
+    const auto focusLog = [&] {
+        edit->setFocus();
+        return kvtest::WaitFor([&] { return edit->hasFocus(); });
+    };
+    ASSERT_TRUE(focusLog());
+    edit->setPlainText("first line\nsecond line");
+    m_pFrame->UpdateCommandUI();
+    EXPECT_FALSE(m_pFrame->Action(ID_EDIT_COPY)->isEnabled()); // nothing selected
+    edit->selectAll();
+    m_pFrame->UpdateCommandUI();
+    Command(ID_EDIT_COPY);
+    EXPECT_EQ(QApplication::clipboard()->text(), "first line\nsecond line");
+    Command(ID_EDIT_CUT);
+    EXPECT_TRUE(edit->toPlainText().isEmpty());
+    m_pFrame->UpdateCommandUI();
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ(edit->toPlainText(), "first line\nsecond line");
+
     edit->setPlainText("logged\n");
     edit->moveCursor(QTextCursor::End);
-
     QApplication::clipboard()->setText(QString(70000, QLatin1Char('p')));
     {
         MessageBoxCatcher box;
         m_pFrame->UpdateCommandUI();
         Command(ID_EDIT_PASTE);
-        ASSERT_TRUE(kvtest::WaitFor([&] { return box.seen; }));
-        EXPECT_TRUE(box.text.contains(QLocale().toString(70000))) << qPrintable(box.text);
+        ASSERT_TRUE(kvtest::WaitFor([&] { return box.Seen(); }));
+        EXPECT_TRUE(box.texts[0].contains(QLocale().toString(70000))) << qPrintable(box.texts[0]);
     }
     EXPECT_EQ(edit->toPlainText(), "logged\n");
     Activate(m_pFrame); // back from the message box
-    edit->setFocus();
-    ASSERT_TRUE(kvtest::WaitFor([&] { return edit->hasFocus(); }));
+    ASSERT_TRUE(focusLog());
     QApplication::clipboard()->setText("typed\r\nmore");
     m_pFrame->UpdateCommandUI();
     Command(ID_EDIT_PASTE);
@@ -117,4 +146,9 @@ TEST_F(ViewFixture, APasteThatDoesNotFitIsRefusedWholeAndTheUserToldAndTheTabSto
     ASSERT_EQ(tabs.size(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(tabs[i].position, du.X(43 * (i + 1)));
+
+    Command(ID_VIEW_KEYBOARD);
+    m_pFrame->UpdateCommandUI();
+    for (unsigned id : {ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_UNDO})
+        EXPECT_FALSE(m_pFrame->Action(id)->isEnabled()) << id;
 }

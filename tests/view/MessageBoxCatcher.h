@@ -1,31 +1,36 @@
 #pragma once
-// Answers the next message box the code under test shows, keeping what it said.
+// Answers the message boxes the code under test shows, keeping what they said:
+// the first box only, closed as Escape would, or every box while the catcher
+// lives, with the answer given.
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 struct MessageBoxCatcher {
-    MessageBoxCatcher()
+    explicit MessageBoxCatcher(QMessageBox::StandardButton answer = QMessageBox::NoButton)
     {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, answer] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box)
                 return;
-            text = box->text();
+            texts << box->text();
             title = box->windowTitle();
             icon = box->icon();
-            seen = true;
-            m_timer.stop();
-            box->done(0);
+            if (answer != QMessageBox::NoButton) {
+                box->button(answer)->click();
+            } else {
+                m_timer.stop();
+                box->done(0);
+            }
         });
-        m_timer.start();
+        m_timer.start(10);
     }
+    bool Seen() const { return !texts.isEmpty(); }
 
-    QString text;
+    QStringList texts;
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool seen = false;
 
 private:
     QTimer m_timer;

@@ -16,7 +16,7 @@ auto Pick(int index)
 
 } // namespace
 
-TEST_F(ViewFixture, FilterAndDumpDialogsStoreWhatTheyAnswer)
+TEST_F(ViewFixture, FilterDumpAndOutputDialogsStoreWhatTheyAnswer)
 {
     Start();
     AnswerNextDialog([](CDialog* d) { Click(d, 1062); }, false); // Cancel changes nothing
@@ -38,11 +38,8 @@ TEST_F(ViewFixture, FilterAndDumpDialogsStoreWhatTheyAnswer)
     EXPECT_TRUE(QRegularExpression(R"(^\d\d-\d\d-\d{4}\t\d\d:\d\d:\d\d\.\d\d\t\[Note On\])")
                     .match(m_doc.m_strLog).hasMatch())
         << m_doc.m_strLog.toStdString();
-}
 
-TEST_F(ViewFixture, OutputDefaultsAreStoredSentAndThePortComesBack)
-{
-    Start();
+    // Output defaults: stored, sent, and the port comes back.
     m_pMidi->ClearSent();
     AnswerNextDialog([](CDialog* d) {
         d->GetDlgItem<QLineEdit>(1017)->setText("4");   // channel
@@ -66,10 +63,6 @@ TEST_F(ViewFixture, OutputDefaultsAreStoredSentAndThePortComesBack)
         EXPECT_NE(m & 0xF0, 0xC0u) << std::hex << m;
     EXPECT_EQ(m_pView->MakeNoteMessage(60, true), 0x00643C90u);
 
-    AnswerNextDialog(); // Cancel: the port open again all the same
-    Command(ID_MIDI_SETUP_OUTPUT_DEFAULTS);
-    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
-
     // No program change on the percussion channel, nor without a patch.
     for (const auto& [channel, patch, expected] :
          {std::tuple{9, 5, Msgs{0x007F07B9, 0x00400AB9}}, {2, -1, Msgs{0x007F07B2, 0x00400AB2}}}) {
@@ -79,7 +72,7 @@ TEST_F(ViewFixture, OutputDefaultsAreStoredSentAndThePortComesBack)
     }
 }
 
-TEST_F(ViewFixture, SelectingDevicesReopensThePorts)
+TEST_F(ViewFixture, SelectingDevicesReopensThePortsAndHelpAboutShowsTheAboutBox)
 {
     Start(2, 2);
     AnswerNextDialog(Pick(1), true);
@@ -89,16 +82,12 @@ TEST_F(ViewFixture, SelectingDevicesReopensThePorts)
     Command(ID_MIDI_SELECT_INPUT);
     EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
     EXPECT_EQ(Profile::GetProfileInt("MIDIIn", "DevID", 0), -100);
-
     // Output: from the synthesizer to device 1 (the mapper box cleared).
     AnswerNextDialog([](CDialog* d) { Click(d, 1051); Pick(1)(d); }, true);
     Command(ID_MIDI_SELECT_OUTPUT);
     EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), 1u);
-}
 
-TEST_F(ViewFixture, HelpAboutShowsTheAboutBoxOfTheProgramsOwnVersion)
-{
-    StartShown();
+    // Help > About shows the about box of the program's own version.
     QString title;
     unsigned templateId = 0;
     AnswerNextDialog([&](CDialog* d) {

@@ -57,10 +57,14 @@ protected:
     // Devices first, then the window; inputs/outputs are loopback device counts.
     void Start(unsigned inputs = 2, unsigned outputs = 1)
     {
-        auto backend = std::make_unique<CLoopbackMidiBackend>(inputs, outputs);
+        StartOn(std::make_unique<CLoopbackMidiBackend>(inputs, outputs));
+    }
+    // The window on devices of the test's making, opening fileName as start-up does.
+    void StartOn(std::unique_ptr<CLoopbackMidiBackend> backend, const QString& fileName = QString())
+    {
         m_pMidi = backend.get();
         MidiSystem::Install(std::move(backend));
-        m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
+        m_pFrame = CTessaroApp::CreateMainWindow(&m_doc, fileName);
         m_pView = m_pFrame->GetActiveView();
     }
 

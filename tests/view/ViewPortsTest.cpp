@@ -13,11 +13,8 @@ protected:
     void StartWith(const std::function<void(CLoopbackMidiBackend&)>& prepare)
     {
         auto backend = std::make_unique<CLoopbackMidiBackend>(0, 0);
-        m_pMidi = backend.get();
-        prepare(*m_pMidi);
-        MidiSystem::Install(std::move(backend));
-        m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
-        m_pView = m_pFrame->GetActiveView();
+        prepare(*backend);
+        StartOn(std::move(backend));
     }
     // Two instruments and two synthesizers; the program uses the second of each.
     void StartOnSecondPorts()
@@ -125,23 +122,16 @@ TEST_F(ViewPortsTest, LostMessagesAreSaidOnceInTheLogAndTheStatusBar)
     EXPECT_TRUE(m_pFrame->PaneText(0).contains("30 MIDI messages lost")) << qPrintable(m_pFrame->PaneText(0));
 }
 
-TEST_F(ViewPortsTest, AFirstStartTakesARealInstrumentOverALoopBackPort)
+TEST_F(ViewPortsTest, AFirstStartTakesARealInstrumentAndASynthesizerThatCannotSoundSaysWhyAndComesBack)
 {
     StartWith([](CLoopbackMidiBackend& midi) {
-        midi.AddOutput("Synth");
+        midi.SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NODRIVER);
+        midi.SetOutputProblem(MIDI_MAPPER, "no audio output could be started");
         midi.AddInput("Midi Through:Midi Through Port-0");
         midi.SetInputLoopback(0, true);
         midi.AddInput("USB Keyboard:USB Keyboard MIDI 1");
     });
     EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 1u);
-}
-
-TEST_F(ViewPortsTest, ASynthesizerThatCannotSoundSaysWhyAndComesBack)
-{
-    StartWith([](CLoopbackMidiBackend& midi) {
-        midi.SetOutputOpenResult(MIDI_MAPPER, MMSYSERR_NODRIVER);
-        midi.SetOutputProblem(MIDI_MAPPER, "no audio output could be started");
-    });
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(m_pFrame->PaneText(0), "No sound from the synthesizer: no audio output could be started");
 
