@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Kelvora needs, builds it warnings-clean and runs every test,
-# then again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# checks its Debian package (installed, started and removed again with apt),
+# then runs the tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
 # tests of the paths that cross threads (input, thru, metronome, ports)
 # under ThreadSanitizer, and a short run of every fuzz target.
 set -euo pipefail
@@ -12,6 +13,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-Werror" >/dev/null
 cmake --build build -j "$jobs"
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300)
+
+# The Debian package: lintian, then installed with apt, started, played,
+# handed over to and removed again (tools/check-package.sh says how).
+tools/check-package.sh build
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVORA_SANITIZE=ON \
   -DKELVORA_BENCH=OFF -DCMAKE_CXX_FLAGS="-Werror -O1" >/dev/null

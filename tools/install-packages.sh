@@ -4,12 +4,13 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libqt6opengl6-dev
-  librtmidi-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libasound2-dev
+  librtmidi-dev libfluidsynth-dev fluidsynth timgm6mb-soundfont libasound2-dev libpulse-dev
   libjack-jackd2-dev jackd2
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils sox
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth xdotool x11-xkb-utils imagemagick openbox wmctrl
+  dpkg-dev file lintian desktop-file-utils appstream shared-mime-info man-db
 )
 missing=()
 for p in "${packages[@]}"; do

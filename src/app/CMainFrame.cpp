@@ -621,7 +621,11 @@ void CMainFrame::dropEvent(QDropEvent* e)
     const QList<QUrl> urls = e->mimeData()->urls();
     if (urls.isEmpty() || !urls.first().isLocalFile())
         return;
-    const QString path = urls.first().toLocalFile();
+    OpenHandedOverFile(urls.first().toLocalFile());
+}
+
+void CMainFrame::OpenHandedOverFile(const QString& path)
+{
     QString error;
     if (!OpenDocumentFile(path, &error))
         ReportFileError(path, error);

@@ -39,6 +39,9 @@ public:
     // A second start asked this window to come forward: it comes back in the
     // state it had before it was minimised, and a modal dialog of ours above it.
     void BringToFront();
+    // A file handed over by a second start or dropped on the window: opened,
+    // or refused with the message File > Open gives.
+    void OpenHandedOverFile(const QString& path);
 
     // File commands
     void OnFileNew();

@@ -1,15 +1,21 @@
 #include "app/CSingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QStandardPaths>
 #include <QLocalSocket>
+#include <QUrl>
 
 #include <cstdlib>
 #include <unistd.h>
 
 namespace {
-const QByteArray kActivate = QByteArrayLiteral("activate\n");
+// The requests, a line each: "open <percent-encoded absolute path>" (at most
+// one, first) and "activate", which the running instance answers with "ok".
+const QByteArray kActivate = QByteArrayLiteral("activate");
+const QByteArray kOpen = QByteArrayLiteral("open ");
+constexpr qsizetype kMaxRequest = 64 * 1024; // a path, encoded, and then some
 } // namespace
 
 CSingleInstance::CSingleInstance(const QString& name, QObject* parent)
@@ -37,13 +43,17 @@ QString CSingleInstance::SocketName(const QString& appName)
     return appName + QStringLiteral("Wnd-") + user + QLatin1Char('-') + QString::fromLatin1(key);
 }
 
-bool CSingleInstance::HandOverToRunning(int timeoutMs)
+bool CSingleInstance::HandOverToRunning(int timeoutMs, const QString& fileToOpen)
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    socket.write(kActivate);
+    QByteArray request;
+    if (!fileToOpen.isEmpty()) // from the running instance's folder, not ours
+        request += kOpen + QUrl::toPercentEncoding(QFileInfo(fileToOpen).absoluteFilePath()) + '\n';
+    request += kActivate + '\n';
+    socket.write(request);
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
     // Wait for the first instance to read it, so the request is not lost when
@@ -68,12 +78,26 @@ bool CSingleInstance::Listen()
         while (QLocalSocket* client = m_pServer->nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
-                const QByteArray request = client->readAll();
-                if (request.startsWith(kActivate.trimmed())) {
-                    client->write("ok\n");
-                    client->flush();
-                    emit ActivateRequested();
+                QByteArray pending = client->property("pending").toByteArray() + client->readAll();
+                if (pending.size() > kMaxRequest) { // nothing we would send
+                    client->abort();
+                    return;
                 }
+                qsizetype end;
+                while ((end = pending.indexOf('\n')) >= 0) {
+                    const QByteArray line = pending.left(end);
+                    pending.remove(0, end + 1);
+                    if (line.startsWith(kOpen)) {
+                        const QString path = QUrl::fromPercentEncoding(line.mid(kOpen.size()));
+                        if (!path.isEmpty())
+                            emit OpenRequested(path);
+                    } else if (line == kActivate) {
+                        client->write("ok\n");
+                        client->flush();
+                        emit ActivateRequested();
+                    }
+                }
+                client->setProperty("pending", pending);
             });
         }
     });

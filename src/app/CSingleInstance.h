@@ -16,12 +16,14 @@ public:
     // the profile folder.
     static QString SocketName(const QString& appName);
 
-    // True when another instance answered and was asked to come forward.
-    bool HandOverToRunning(int timeoutMs = 1000);
+    // True when another instance answered and was asked to come forward
+    // (and to open fileToOpen first, when one is given).
+    bool HandOverToRunning(int timeoutMs = 1000, const QString& fileToOpen = QString());
     // Starts listening; clears a socket left behind by a crashed instance.
     bool Listen();
 
 signals:
+    void OpenRequested(const QString& path);
     void ActivateRequested();
 
 private:

@@ -43,12 +43,61 @@ ProgramVersion ReadProgramVersion()
 
 } // namespace
 
+namespace {
+
+// The toolkit's own switches, which QApplication takes from the command line
+// itself: a session manager restarts the program with -session, users give
+// -style, -reverse, -platform or -display. Those that take a value may also
+// be written -name=value; each may be written with two dashes.
+struct ToolkitSwitch {
+    const char* name;
+    bool takesValue;
+};
+constexpr ToolkitSwitch kToolkitSwitches[] = {
+    {"platform", true},    {"platformpluginpath", true}, {"platformtheme", true},
+    {"plugin", true},      {"qwindowgeometry", true},    {"qwindowicon", true},
+    {"qwindowtitle", true}, {"session", true},           {"display", true},
+    {"geometry", true},    {"style", true},              {"stylesheet", true},
+    {"qmljsdebugger", true}, {"dialogs", true},          {"fontengine", true},
+    {"name", true},        {"title", true},              {"visual", true},
+    {"reverse", false},    {"widgetcount", false},       {"sync", false},
+    {"nograb", false},     {"dograb", false},
+};
+
+// The switch a toolkit argument names, or null when it is not one of them.
+const ToolkitSwitch* FindToolkitSwitch(const QString& arg, bool* valueGiven)
+{
+    QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+    const int eq = name.indexOf(QLatin1Char('='));
+    *valueGiven = eq >= 0;
+    if (eq >= 0)
+        name.truncate(eq);
+    for (const ToolkitSwitch& s : kToolkitSwitches) {
+        if (name == QLatin1String(s.name) && (s.takesValue || eq < 0))
+            return &s;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 CommandLineOptions CTessaroApp::ParseCommandLine(const QStringList& args)
 {
     CommandLineOptions o;
+    auto fail = [&o](const QString& error) {
+        if (o.error.isEmpty())
+            o.error = error;
+    };
+    bool filesOnly = false; // after "--"
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        if (filesOnly || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
+            if (!o.fileName.isEmpty())
+                fail(QStringLiteral("Only one file can be opened: %1").arg(a));
+            o.fileName = a;
+        } else if (a == QLatin1String("--")) {
+            filesOnly = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.help = true;
         } else if (a == QLatin1String("--version") || a == QLatin1String("-v")) {
             o.version = true;
@@ -58,25 +107,26 @@ CommandLineOptions CTessaroApp::ParseCommandLine(const QStringList& args)
             o.exitWhenShown = true;
         } else if (a.startsWith(QLatin1String("--midi-backend="))) {
             o.midiBackend = a.mid(15);
-        } else if (a == QLatin1String("--midi-backend") && i + 1 < args.size()) {
-            o.midiBackend = args[++i];
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            // Qt's own options (-platform, -display ...) are taken by QApplication.
-            static const QStringList qtOptions = {"-platform", "-display", "-geometry",
-                                                  "-style", "-stylesheet", "-qwindowgeometry"};
-            if (qtOptions.contains(a)) {
-                ++i;
-                continue;
+        } else if (a == QLatin1String("--midi-backend")) {
+            if (i + 1 < args.size())
+                o.midiBackend = args[++i];
+            else
+                fail(QStringLiteral("Option %1 needs a value").arg(a));
+        } else if (bool valueGiven; const ToolkitSwitch* s = FindToolkitSwitch(a, &valueGiven)) {
+            if (s->takesValue && !valueGiven) {
+                if (i + 1 < args.size())
+                    ++i; // its value is not a file
+                else
+                    fail(QStringLiteral("Option %1 needs a value").arg(a));
             }
-            o.error = QStringLiteral("Unknown option: %1").arg(a);
-        } else if (o.fileName.isEmpty()) {
-            o.fileName = a;
+        } else {
+            fail(QStringLiteral("Unknown option: %1 (kelvora --help lists them)").arg(a));
         }
     }
     static const QStringList backends = {"auto", "alsa", "jack", "loopback"};
     if (!backends.contains(o.midiBackend))
-        o.error = QStringLiteral("Unknown MIDI backend: %1 (use auto, alsa, jack or loopback)")
-                      .arg(o.midiBackend);
+        fail(QStringLiteral("Unknown MIDI backend: %1 (use auto, alsa, jack or loopback)")
+                 .arg(o.midiBackend));
     return o;
 }
 
@@ -85,12 +135,17 @@ QString CTessaroApp::UsageText()
     return QStringLiteral(
         "Usage: kelvora [options] [file.kvf]\n"
         "A MIDI assistant for music lessons: logs MIDI input, plays it on a synthesizer,\n"
-        "turns the PC keyboard into a piano, shows keys or hand signs, ticks a metronome.\n\n"
+        "turns the PC keyboard into a piano, shows keys or hand signs, ticks a metronome.\n"
+        "A file named opens in the log; a second start hands over to the running window.\n\n"
         "Options:\n"
-        "  --midi-backend=NAME  auto (default), alsa, jack or loopback\n"
+        "  --midi-backend=NAME  MIDI ports from auto (default), alsa, jack or loopback\n"
         "  --list-devices       print the numbered MIDI inputs and outputs and exit\n"
-        "  --version            print the version and exit\n"
-        "  --help               print this text and exit\n");
+        "  --exit-when-shown    quit as soon as the window is shown (start-up checks)\n"
+        "  -v, --version        print the version and exit\n"
+        "  -h, --help           print this text and exit\n\n"
+        "The toolkit's switches are taken as well: -platform NAME, -display DISPLAY,\n"
+        "-style STYLE, -stylesheet FILE, -session ID, -reverse, -geometry GEOMETRY, ...\n\n"
+        "Settings: ~/.config/Morvessa/Kelvora.conf\n");
 }
 
 QString CTessaroApp::RuntimeVersionProblem(const QString& builtWith, const QString& running)
@@ -152,7 +207,7 @@ int CTessaroApp::Run(int argc, char** argv)
         args << QString::fromLocal8Bit(argv[i]);
     const CommandLineOptions opts = ParseCommandLine(args);
     if (!opts.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n%s", qPrintable(opts.error), qPrintable(UsageText()));
+        std::fprintf(stderr, "kelvora: %s\n", qPrintable(opts.error));
         return 2;
     }
     if (opts.help) {
@@ -166,6 +221,13 @@ int CTessaroApp::Run(int argc, char** argv)
     }
     // No libjack call may ever try to start a server of its own: it blocks for seconds.
     setenv("JACK_NO_START_SERVER", "1", 0);
+    // The built-in synthesizer's stream (named after us) carries our icon and
+    // id in the desktop's volume control, and plays as music: libpulse reads
+    // these when it connects, the same under PipeWire. Set before any thread
+    // starts; the user's own win.
+    setenv("PULSE_PROP_application.id", KELVORA_APP_ID, 0);
+    setenv("PULSE_PROP_application.icon_name", KELVORA_APP_ID, 0);
+    setenv("PULSE_PROP_media.role", "music", 0);
 
     if (opts.listDevices) {
         QCoreApplication core(argc, argv);
@@ -185,6 +247,8 @@ int CTessaroApp::Run(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Morvessa"));
     QApplication::setApplicationName(StringTable::GetString(AFX_IDS_APP_TITLE));
     QApplication::setApplicationVersion(ReadProgramVersion().version);
+    // The desktop entry the window belongs to: its icon and name in the task bar.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KELVORA_APP_ID));
 
     const QString problem = RuntimeVersionProblem(QStringLiteral(QT_VERSION_STR),
                                                   QString::fromLatin1(qVersion()));
@@ -194,7 +258,7 @@ int CTessaroApp::Run(int argc, char** argv)
     }
 
     CSingleInstance instance(CSingleInstance::SocketName(QApplication::applicationName()));
-    if (instance.HandOverToRunning())
+    if (instance.HandOverToRunning(1000, opts.fileName))
         return 0;
     instance.Listen();
 
@@ -210,6 +274,10 @@ int CTessaroApp::Run(int argc, char** argv)
     CMainFrame* frame = CreateMainWindow(&doc, opts.fileName);
     QObject::connect(&instance, &CSingleInstance::ActivateRequested, frame,
                      &CMainFrame::BringToFront);
+    // A file opened from the file manager while we run: opened as a drop opens it.
+    // Queued: a refusal's message box must not run inside the socket's handler.
+    QObject::connect(&instance, &CSingleInstance::OpenRequested, frame, &CMainFrame::OpenHandedOverFile,
+                     Qt::QueuedConnection);
     if (opts.exitWhenShown) {
         QObject::connect(frame, &CMainFrame::Shown, frame, [] {
             std::printf("shown\n");

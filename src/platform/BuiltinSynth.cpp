@@ -2,6 +2,7 @@
 
 #include "platform/JackClientMonitor.h"
 #include "platform/MidiWire.h"
+#include "platform/PulseStream.h"
 #include "platform/SoundingNotes.h"
 #include "platform/SynthLine.h"
 
@@ -339,6 +340,7 @@ CBuiltinSynth::~CBuiltinSynth()
     if (m_pJack)
         m_pJack->RemoveChangeListener(m_nJackListener);
     m_pWatch.reset();
+    m_pPulse.reset();
     if (m_pAudio)
         delete_fluid_audio_driver(m_pAudio);
     if (m_nJackEpoch)
@@ -416,9 +418,9 @@ MMRESULT CBuiltinSynth::OpenPort(std::unique_ptr<IMidiOutPort>& port, MidiPortLo
         // The JACK server it played through is gone while ports of that time
         // are still open: let its client go (the monitor connects to no new
         // server while it is open) and start afresh.
-        if (m_pAudio != nullptr && !AudioAliveLocked())
+        if (HasAudioLocked() && !AudioAliveLocked())
             StopAudioLocked();
-        if (m_pAudio == nullptr) {
+        if (!HasAudioLocked()) {
             result = StartAudioLocked(lock);
             if (result != MMSYSERR_NOERROR)
                 return result;
@@ -479,7 +481,7 @@ bool CBuiltinSynth::Render(float* left, float* right, int frames)
         return false;
     std::unique_lock lock(m_mutex);
     AwaitLoadLocked(lock);
-    if (m_pAudio != nullptr || LoadLocked() != MMSYSERR_NOERROR)
+    if (HasAudioLocked() || LoadLocked() != MMSYSERR_NOERROR)
         return false;
     return RenderBlock(m_pSynth.load(), frames, left, right) == FLUID_OK;
 }
@@ -528,8 +530,15 @@ void CBuiltinSynth::SetProblem(Trouble trouble, const QString& text)
         qCInfo(lcSynth, "cannot sound: %s", qPrintable(text));
 }
 
+bool CBuiltinSynth::HasAudioLocked() const
+{
+    return m_pAudio != nullptr || m_pPulse != nullptr;
+}
+
 bool CBuiltinSynth::AudioAliveLocked() const
 {
+    if (m_pPulse)
+        return m_pPulse->Alive();
     if (m_pAudio == nullptr)
         return false;
     return m_nJackEpoch == 0 || m_pJack->EpochAlive(m_nJackEpoch);
@@ -550,7 +559,6 @@ MMRESULT CBuiltinSynth::PrepareSettingsLocked()
     fluid_settings_setint(m_pSettings, "audio.periods", kPeriods);
     fluid_settings_setint(m_pSettings, "audio.jack.autoconnect", 1);
     fluid_settings_setstr(m_pSettings, "audio.jack.id", "Kelvora Synthesizer");
-    fluid_settings_setstr(m_pSettings, "audio.pulseaudio.media-role", "music");
     return MMSYSERR_NOERROR;
 }
 
@@ -681,11 +689,23 @@ MMRESULT CBuiltinSynth::StartAudioLocked(std::unique_lock<std::mutex>& lock)
                 m_pJack->ReleaseClient(jackEpoch);
             return MMSYSERR_ERROR; // the load has said why
         }
-        // A name FluidSynth does not know must not leave the last one chosen.
-        if (fluid_settings_setstr(m_pSettings, "audio.driver", driver.toUtf8().constData())
-            == FLUID_OK)
+        if (driver == QLatin1String("pulseaudio")) {
+            // Our own stream, so the volume control names it after us.
+            CPulseStream::Format format;
+            format.name = "Kelvora";
+            format.sampleRate = static_cast<int>(kSampleRate);
+            format.periodFrames = kPeriodSize;
+            format.periods = kPeriods;
+            std::string why;
+            m_pPulse = CPulseStream::Open(format, &RenderForOutput, &m_pSynth, &why);
+            if (!m_pPulse)
+                qCDebug(lcSynth, "no PulseAudio stream: %s", why.c_str());
+        } else if (fluid_settings_setstr(m_pSettings, "audio.driver", driver.toUtf8().constData())
+                   == FLUID_OK) {
+            // (a name FluidSynth does not know must not leave the last one chosen)
             m_pAudio = new_fluid_audio_driver2(m_pSettings, &RenderForOutput, &m_pSynth);
-        if (m_pAudio) {
+        }
+        if (HasAudioLocked()) {
             m_strAudioDriver = driver;
             m_nJackEpoch = jackEpoch;
             if (jackEpoch) {
@@ -731,8 +751,10 @@ void CBuiltinSynth::StopAudioLocked()
         m_pWatch->Remove(m_nAudioWatchId);
         m_nAudioWatchId = 0;
     }
-    if (m_pAudio) {
-        delete_fluid_audio_driver(m_pAudio);
+    if (HasAudioLocked()) {
+        m_pPulse.reset();
+        if (m_pAudio)
+            delete_fluid_audio_driver(m_pAudio);
         m_pAudio = nullptr;
         m_strAudioDriver.clear();
     }
@@ -763,7 +785,7 @@ void CBuiltinSynth::FlushLocked()
     // With no audio output running nothing renders: what the reverb and chorus
     // still hold would be heard at the next open. Rendered away here instead.
     fluid_synth_t* synth = m_pSynth.load();
-    if (synth == nullptr || m_pAudio != nullptr)
+    if (synth == nullptr || HasAudioLocked())
         return;
     float left[kFlushBlock], right[kFlushBlock];
     int quiet = 0;

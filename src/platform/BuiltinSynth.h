@@ -28,6 +28,7 @@ struct _fluid_hashtable_t;
 struct _fluid_synth_t;
 struct _fluid_audio_driver_t;
 class CJackClientMonitor;
+class CPulseStream;
 
 class CBuiltinSynth : public std::enable_shared_from_this<CBuiltinSynth> {
 public:
@@ -130,6 +131,7 @@ private:
     CMidiPortWatch& WatchLocked();
     MMRESULT StartAudioLocked(std::unique_lock<std::mutex>& lock);
     void StopAudioLocked();
+    bool HasAudioLocked() const;
     bool AudioAliveLocked() const;
     void SilenceLocked();
     void FlushLocked();
@@ -161,7 +163,8 @@ private:
     // The innermost of our locks.
     std::mutex m_pendingMutex;
     std::vector<Pending> m_pending;
-    _fluid_audio_driver_t* m_pAudio = nullptr;
+    _fluid_audio_driver_t* m_pAudio = nullptr;   // FluidSynth's output (JACK, ALSA)...
+    std::unique_ptr<CPulseStream> m_pPulse;      // ... or our PulseAudio stream
     QStringList m_soundFonts;
     QStringList m_audioDrivers;
     bool m_bOffline = false;

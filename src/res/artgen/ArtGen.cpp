@@ -18,8 +18,13 @@ std::vector<ArtFile> MakeAllArtwork()
 
 bool WriteAllArtwork(const QString& folder, QString* error)
 {
+    return WriteArtFiles(folder, MakeAllArtwork(), error);
+}
+
+bool WriteArtFiles(const QString& folder, const std::vector<ArtFile>& files, QString* error)
+{
     const QDir dir(folder);
-    for (const ArtFile& file : MakeAllArtwork()) {
+    for (const ArtFile& file : files) {
         if (!WriteBytes(dir.filePath(file.name), file.bytes)) {
             if (error)
                 *error = QStringLiteral("cannot write %1").arg(dir.filePath(file.name));

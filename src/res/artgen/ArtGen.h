@@ -19,6 +19,16 @@ std::vector<ArtFile> MakeHandSignArt();
 std::vector<ArtFile> MakeToolbarArt();
 std::vector<ArtFile> MakeIconArt(); // application icon and the large cursor
 
+// The application icon for the desktop's icon theme, made at build time and
+// installed (not committed): icon-<size>.png at each of these sizes, and
+// icon.svg for any other.
+inline constexpr int kDesktopIconSizes[] = { 16, 22, 24, 32, 48, 64, 128, 256 };
+std::vector<ArtFile> MakeDesktopIcons();
+
+// Writes files into folder (which must exist). False and a message on the
+// first file that cannot be written.
+bool WriteArtFiles(const QString& folder, const std::vector<ArtFile>& files, QString* error = nullptr);
+
 // Everything, in a fixed order.
 std::vector<ArtFile> MakeAllArtwork();
 

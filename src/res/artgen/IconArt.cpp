@@ -1,4 +1,5 @@
-// The application icon (16, 32 and 64 pixels, as one .ico and as PNGs) and
+// The application icon (16, 32 and 64 pixels, as one .ico and as PNGs; and
+// for the desktop's icon theme at its usual sizes and as a scalable picture) and
 // the large mouse pointer shown while the window is maximised, for a
 // teacher's pointer to be seen in a shared screen.
 #include "res/artgen/ArtGen.h"
@@ -7,6 +8,7 @@
 #include "res/artgen/Shapes.h"
 #include "res/artgen/SuperCanvas.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QPainter>
 #include <QPolygonF>
@@ -23,46 +25,123 @@ constexpr QRgb kIconKeyGap = 0xFF0E2747;
 constexpr QRgb kIconNote = 0xFFFFD25A;
 constexpr QRgb kIconDot = 0xFFE3262B;
 
+// Where the icon is drawn: on a canvas of pixels, or as the shapes of a
+// scalable picture. The drawing is the same code for both.
+class IconSurface
+{
+public:
+    virtual ~IconSurface() = default;
+    virtual void Fill(const QPainterPath& path, QRgb colour) = 0;
+    virtual void Fill(const QRect& rect, QRgb colour) = 0;
+    virtual void Fill(const QRectF& rect, QRgb colour) = 0;
+    virtual void FillEllipse(const QPointF& centre, double rx, double ry, QRgb colour) = 0;
+};
+
+class PixelSurface final : public IconSurface
+{
+public:
+    explicit PixelSurface(QPainter& p) : m_p(p) { m_p.setPen(Qt::NoPen); }
+    void Fill(const QPainterPath& path, QRgb colour) override { m_p.fillPath(path, QColor(colour)); }
+    void Fill(const QRect& rect, QRgb colour) override { m_p.fillRect(rect, QColor(colour)); }
+    void Fill(const QRectF& rect, QRgb colour) override { m_p.fillRect(rect, QColor(colour)); }
+    void FillEllipse(const QPointF& centre, double rx, double ry, QRgb colour) override
+    {
+        m_p.setBrush(QColor(colour));
+        m_p.drawEllipse(centre, rx, ry);
+    }
+
+private:
+    QPainter& m_p;
+};
+
+class SvgSurface final : public IconSurface
+{
+public:
+    void Fill(const QPainterPath& path, QRgb colour) override
+    {
+        QString d;
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const QPainterPath::Element e = path.elementAt(i);
+            switch (e.type) {
+            case QPainterPath::MoveToElement:
+                d += QStringLiteral("M%1 %2").arg(Num(e.x), Num(e.y));
+                break;
+            case QPainterPath::LineToElement:
+                d += QStringLiteral("L%1 %2").arg(Num(e.x), Num(e.y));
+                break;
+            case QPainterPath::CurveToElement: {
+                const QPainterPath::Element c2 = path.elementAt(i + 1), to = path.elementAt(i + 2);
+                d += QStringLiteral("C%1 %2 %3 %4 %5 %6")
+                         .arg(Num(e.x), Num(e.y), Num(c2.x), Num(c2.y), Num(to.x), Num(to.y));
+                i += 2;
+                break;
+            }
+            case QPainterPath::CurveToDataElement:
+                break;
+            }
+        }
+        m_body += QStringLiteral("<path d=\"%1Z\" fill=\"%2\"/>\n").arg(d, Colour(colour));
+    }
+    void Fill(const QRect& rect, QRgb colour) override { Fill(QRectF(rect), colour); }
+    void Fill(const QRectF& r, QRgb colour) override
+    {
+        m_body += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"%5\"/>\n")
+                      .arg(Num(r.x()), Num(r.y()), Num(r.width()), Num(r.height()), Colour(colour));
+    }
+    void FillEllipse(const QPointF& c, double rx, double ry, QRgb colour) override
+    {
+        m_body += QStringLiteral("<ellipse cx=\"%1\" cy=\"%2\" rx=\"%3\" ry=\"%4\" fill=\"%5\"/>\n")
+                      .arg(Num(c.x()), Num(c.y()), Num(rx), Num(ry), Colour(colour));
+    }
+    QByteArray Document(int size) const
+    {
+        return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+                              "viewBox=\"0 0 %1 %1\">\n%2</svg>\n")
+            .arg(size)
+            .arg(m_body)
+            .toUtf8();
+    }
+
+private:
+    static QString Num(double v) { return QString::number(std::round(v * 1000) / 1000, 'g', 10); }
+    static QString Colour(QRgb c) { return QStringLiteral("#%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0')); }
+    QString m_body;
+};
+
 // A rounded tile, an octave of keys across its lower half with one held
 // (the red dot), and a note above them. Key edges are put on whole pixels
 // at every size so that the small icon stays crisp.
-QImage AppIcon(int size)
+void DrawAppIcon(IconSurface& out, int size)
 {
-    SuperCanvas canvas(size, size, 1.0, 0);
-    QPainter p;
-    canvas.Begin(p);
-    p.setPen(Qt::NoPen);
-
     const double s = size;
     QPainterPath tile;
     tile.addRoundedRect(QRectF(0, 0, s, s), s * 0.2, s * 0.2);
-    p.fillPath(tile, QColor(kIconBlueEdge));
+    out.Fill(tile, kIconBlueEdge);
     QPainterPath inner;
     const double edge = std::max(1.0, s / 32);
     inner.addRoundedRect(QRectF(edge, edge, s - 2 * edge, s - 2 * edge), s * 0.2 - edge, s * 0.2 - edge);
-    p.fillPath(inner, QColor(kIconBlue));
+    out.Fill(inner, kIconBlue);
 
     const int whiteKeys = size <= 16 ? 3 : 4;
     const int left = size / 8, right = size - size / 8;
     const int top = size * 9 / 16, bottom = size - size / 8;
     const int gap = std::max(1, size / 32);
-    p.fillRect(QRect(left, top, right - left, bottom - top), QColor(kIconKeyGap));
+    out.Fill(QRect(left, top, right - left, bottom - top), kIconKeyGap);
     auto keyX = [&](int i) { return left + (right - left) * i / whiteKeys; };
     for (int i = 0; i < whiteKeys; ++i)
-        p.fillRect(QRect(keyX(i) + gap, top + gap, keyX(i + 1) - keyX(i) - gap - (i + 1 == whiteKeys ? gap : 0),
-                         bottom - top - 2 * gap),
-                   Qt::white);
+        out.Fill(QRect(keyX(i) + gap, top + gap, keyX(i + 1) - keyX(i) - gap - (i + 1 == whiteKeys ? gap : 0),
+                       bottom - top - 2 * gap),
+                 0xFFFFFFFF);
     const int blackWidth = std::max(2, (keyX(1) - keyX(0)) / 2);
     const int blackBottom = top + (bottom - top) / 2;
     for (int i = 1; i < whiteKeys; ++i)
-        p.fillRect(QRect(keyX(i) - blackWidth / 2 + gap / 2, top, blackWidth, blackBottom - top), QColor(kIconKeyGap));
+        out.Fill(QRect(keyX(i) - blackWidth / 2 + gap / 2, top, blackWidth, blackBottom - top), kIconKeyGap);
     const double dotX = (keyX(1) + keyX(2) + gap) / 2.0;
     const double dotY = (blackBottom + bottom - gap) / 2.0;
-    p.setBrush(QColor(kIconDot));
-    p.drawEllipse(QPointF(dotX, dotY), s * 0.06, s * 0.06);
+    out.FillEllipse(QPointF(dotX, dotY), s * 0.06, s * 0.06, kIconDot);
 
     // An eighth note: head, stem and flag.
-    const QColor note(kIconNote);
     const double rx = s * 0.105, ry = s * 0.078;
     const QPointF headAt(s * 0.40, s * 0.40);
     QPainterPath headPath;
@@ -70,11 +149,11 @@ QImage AppIcon(int size)
     QTransform tilt;
     tilt.translate(headAt.x(), headAt.y());
     tilt.rotate(-22);
-    p.fillPath(tilt.map(headPath), note);
+    out.Fill(tilt.map(headPath), kIconNote);
     const double stemWidth = std::max(1.25, s / 14);
     const double stemRight = headAt.x() + rx * 0.95;
     const double stemTop = s * 0.10;
-    p.fillRect(QRectF(stemRight - stemWidth, stemTop, stemWidth, headAt.y() - stemTop), note);
+    out.Fill(QRectF(stemRight - stemWidth, stemTop, stemWidth, headAt.y() - stemTop), kIconNote);
     QPainterPath flag;
     flag.moveTo(stemRight - 0.1, stemTop);
     flag.cubicTo(stemRight + s * 0.04, stemTop + s * 0.08, stemRight + s * 0.20, stemTop + s * 0.10,
@@ -82,7 +161,16 @@ QImage AppIcon(int size)
     flag.cubicTo(stemRight + s * 0.14, stemTop + s * 0.16, stemRight + s * 0.04, stemTop + s * 0.15,
                  stemRight - 0.1, stemTop + s * 0.14);
     flag.closeSubpath();
-    p.fillPath(flag, note);
+    out.Fill(flag, kIconNote);
+}
+
+QImage AppIcon(int size)
+{
+    SuperCanvas canvas(size, size, 1.0, 0);
+    QPainter p;
+    canvas.Begin(p);
+    PixelSurface surface(p);
+    DrawAppIcon(surface, size);
     p.end();
     return canvas.Resolve();
 }
@@ -148,6 +236,22 @@ std::vector<ArtFile> MakeIconArt()
     files.push_back({ QStringLiteral("kelvora.ico"), EncodeIco(icons) });
     for (int size : { 32, 64 })
         files.push_back({ QStringLiteral("178-%1.png").arg(size), EncodePng(LargeArrow(size)) });
+    return files;
+}
+
+std::vector<ArtFile> MakeDesktopIcons()
+{
+    std::vector<ArtFile> files;
+    for (int size : kDesktopIconSizes) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        AppIcon(size).save(&buffer, "PNG", 0); // installed, not committed: compressed
+        files.push_back({ QStringLiteral("icon-%1.png").arg(size), png });
+    }
+    SvgSurface svg;
+    DrawAppIcon(svg, 256);
+    files.push_back({ QStringLiteral("icon.svg"), svg.Document(256) });
     return files;
 }
 
