@@ -58,7 +58,7 @@ pactl info >/dev/null
 /usr/bin/kelvora >"$work/first.log" 2>&1 &
 first=$!
 pids+=("$first")
-window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$first" --name '^Kelvora' | head -1)
+window=$(timeout 30 xdotool search --sync --onlyvisible --all --pid "$first" --name 'Kelvora$' | head -1)
 echo "window $window: $(xdotool getwindowname "$window")"
 for _ in $(seq 50); do pactl list sink-inputs | grep -q 'application.name = "Kelvora"' && break; sleep 0.2; done
 pactl list sink-inputs | grep -q 'application.name = "Kelvora"' || { echo "no Kelvora stream"; exit 1; }
@@ -79,9 +79,9 @@ echo "peak heard: $peak"
 awk -v p="$peak" 'BEGIN { exit !(p > 0.01) }' || { echo "the key was not heard"; exit 1; }
 
 # A second start hands over to the first and ends at once.
-timeout 20 /usr/bin/kelvora >"$work/second.log" 2>&1
-kill -0 "$first"
-[ "$(xdotool search --onlyvisible --name '^Kelvora' | wc -l)" -eq 1 ]
+timeout 20 /usr/bin/kelvora >"$work/second.log" 2>&1 || { echo "the second start did not end by itself"; cat "$work/second.log"; exit 1; }
+kill -0 "$first" || { echo "the first instance ended"; exit 1; }
+[ "$(xdotool search --onlyvisible --name ' - Kelvora$' | wc -l)" -eq 1 ] || { echo "not one window after the second start"; exit 1; }
 echo "second start handed over"
 
 # Ended as a logout ends it: the window closes, the stream goes.
