@@ -23,8 +23,9 @@ configure_file(${data_dir}/kelvora.1.in ${data_out}/kelvora.1 @ONLY)
 # The icons, drawn when the generator changes; and the manual page and the
 # package's change log compressed as Debian wants them (no name, no time).
 set(icons_out ${CMAKE_BINARY_DIR}/icons)
+set(icon_sizes 16 22 24 32 48 64 128 256) # as kDesktopIconSizes in src/res/artgen/ArtGen.h
 set(icon_files)
-foreach(size 16 22 24 32 48 64 128 256)
+foreach(size ${icon_sizes})
   list(APPEND icon_files ${icons_out}/icon-${size}.png)
 endforeach()
 add_custom_command(OUTPUT ${icon_files} ${icons_out}/icon.svg
@@ -47,7 +48,7 @@ install(TARGETS kelvora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${data_out}/${KELVORA_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${data_out}/${KELVORA_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${data_out}/${KELVORA_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
-foreach(size 16 22 24 32 48 64 128 256)
+foreach(size ${icon_sizes})
   install(FILES ${icons_out}/icon-${size}.png RENAME ${KELVORA_APP_ID}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()

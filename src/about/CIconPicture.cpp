@@ -224,6 +224,17 @@ private:
     QByteArray m_group;
 };
 
+// An icon file on a device not yet open; null unless it reads as one.
+std::unique_ptr<CFileSource> OpenIconFile(std::unique_ptr<QIODevice> device)
+{
+    if (!device->open(QIODevice::ReadOnly))
+        return nullptr;
+    auto icon = std::make_unique<CFileSource>(std::move(device));
+    if (!icon->IsIconFile())
+        return nullptr;
+    return icon;
+}
+
 std::unique_ptr<CIconSource> OpenSource(const QString& strSource, const QString& strGroup)
 {
     const QString source = WithoutLeadingSpace(strSource);
@@ -234,13 +245,7 @@ std::unique_ptr<CIconSource> OpenSource(const QString& strSource, const QString&
         const QFileInfo info(source);
         if (source.isEmpty() || !info.isFile() || !HasIcoExtension(info.fileName()))
             return nullptr;
-        auto file = std::make_unique<QFile>(source);
-        if (!file->open(QIODevice::ReadOnly))
-            return nullptr;
-        auto icon = std::make_unique<CFileSource>(std::move(file));
-        if (!icon->IsIconFile())
-            return nullptr;
-        return icon;
+        return OpenIconFile(std::make_unique<QFile>(source));
     }
     auto module = std::make_unique<CModuleSource>();
     if (!module->Open(ModuleResources::ResolvePath(source), group, !source.isEmpty()))
@@ -252,12 +257,7 @@ std::unique_ptr<CFileSource> OpenFileImage(const QByteArray& icoFile)
 {
     auto buffer = std::make_unique<QBuffer>();
     buffer->setData(icoFile);
-    if (!buffer->open(QIODevice::ReadOnly))
-        return nullptr;
-    auto icon = std::make_unique<CFileSource>(std::move(buffer));
-    if (!icon->IsIconFile())
-        return nullptr;
-    return icon;
+    return OpenIconFile(std::move(buffer));
 }
 
 QSize ImageSize(const CIconSource* pSource, int nIndex)
