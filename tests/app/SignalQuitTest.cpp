@@ -1,7 +1,6 @@
-// The end of a session: a logout (SIGTERM), a closed terminal (SIGHUP) or
-// Ctrl+C (SIGINT) ends menus and dialogs as cancelled, then the main loop; the
-// real program exits normally with its profile written, under nohup a hang-up
-// leaves it running, and one that no longer answers dies of the third signal.
+// SIGTERM, SIGHUP or SIGINT end menus and dialogs as cancelled, then the main
+// loop; the program exits normally with its profile written, and one that no
+// longer answers dies of the third signal.
 #include "app/CSignalQuit.h"
 #include "app/CSingleInstance.h"
 #include "view/ViewFixture.h"
@@ -28,8 +27,8 @@ TEST_F(SignalQuitTest, ASignalEndsAMenuAndADialogAsCancelledThenTheMainLoop)
     // runs when it is rejected, not merely when its loop ends.
     int rejected = 0;
     QObject::connect(&dialog, &QDialog::rejected, [&] { ++rejected; });
-    // The main loop runs the dialog, the dialog's loop a menu and takes a
-    // hang-up (on another thread, as the kernel may choose) and a termination.
+    // The dialog's loop runs a menu and takes a hang-up (on another thread, as
+    // the kernel may choose) and a termination.
     QTimer::singleShot(0, &dialog, [&] {
         QTimer::singleShot(0, &menu, [&] {
             menu.popup(m_pFrame->geometry().center());
@@ -37,8 +36,7 @@ TEST_F(SignalQuitTest, ASignalEndsAMenuAndADialogAsCancelledThenTheMainLoop)
             raise(SIGTERM);
         });
         EXPECT_EQ(dialog.exec(), QDialog::Rejected);
-        // The code that ran the dialog carries on as after a Cancel, with the
-        // frame still up: its closing comes after all of that.
+        // The code that ran the dialog carries on as after a Cancel, the frame still up.
         EXPECT_TRUE(m_pFrame->isVisible());
     });
     QTimer::singleShot(10000, &dialog, [] { QCoreApplication::exit(99); });
@@ -110,7 +108,6 @@ TEST_P(SignalledProgram, EndsAsFileExitDoes)
 // Ctrl+C twice, as an impatient user presses it, still ends it only once.
 INSTANTIATE_TEST_SUITE_P(Signals, SignalledProgram,
                          ::testing::Values(Ending{"Term", {SIGTERM}, false},
-                                           Ending{"HangUp", {SIGHUP}, false},
                                            Ending{"CtrlCTwice", {SIGINT, SIGINT}, false},
                                            Ending{"HangUpUnderNohup", {SIGHUP, SIGTERM}, true}),
                          [](const auto& info) { return info.param.name; });

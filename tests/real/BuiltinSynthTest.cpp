@@ -1,14 +1,12 @@
 // The built-in synthesizer with the real SoundFont: rendered offline, it
 // sounds at the right pitch through the same port the devices use; closing
 // silences it but keeps what was chosen, as the dialogs that close the
-// window's port around them need; it says why when it cannot sound. (Through
-// a JACK server that stops and starts again: PortsReturnJackTest.)
+// window's port around them need. (Through a JACK server that stops and
+// starts again: PortsReturnJackTest.)
 #include "SynthTestSupport.h"
 
 #include "midi/MIDIOutDevice.h"
 #include "platform/RtMidiBackend.h"
-
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -110,51 +108,6 @@ TEST_F(BuiltinSynthTest, ClosingSilencesEverythingButKeepsProgramAndVolume)
     ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
     Send(*port, {kTestNoteOn});
     EXPECT_TRUE(SoundsLike(*synth, piano)) << "not reset to program 0, volume 100";
-}
-
-// An open that fails leaves no port, fails at once (the device layer retries
-// it) and says why in words short enough for a status bar, until one succeeds.
-TEST_F(BuiltinSynthTest, FailingOpensSayWhyUntilOneSucceeds)
-{
-    const struct {
-        QStringList soundFonts, drivers;
-        MMRESULT result;
-        QStringList says;
-    } cases[] = {
-        {{"/nonexistent/none.sf2"}, {}, MMSYSERR_ERROR,
-         {"no SoundFont found", "/nonexistent", "install timgm6mb-soundfont"}},
-        {{kSoundFont}, {"nosuchdriver"}, MMSYSERR_NODRIVER, {"no audio output", "nosuchdriver"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(qPrintable(c.says.first()));
-        auto synth = std::make_shared<CBuiltinSynth>();
-        synth->SetSoundFonts(c.soundFonts);
-        if (!c.drivers.isEmpty())
-            synth->SetAudioDrivers(c.drivers);
-        std::unique_ptr<IMidiOutPort> port;
-        QElapsedTimer timer;
-        timer.start();
-        for (int attempt = 0; attempt < 3; ++attempt)
-            EXPECT_EQ(synth->OpenPort(port), c.result);
-        EXPECT_LT(timer.elapsed(), 1000) << "a failing open must fail fast";
-        EXPECT_FALSE(port);
-        EXPECT_FALSE(synth->AudioRunning());
-        for (const QString& words : c.says)
-            EXPECT_TRUE(synth->Problem().contains(words)) << qPrintable(synth->Problem());
-        EXPECT_LT(synth->Problem().size(), 100) << "too long for a status bar";
-        // Sends and renderings without a SoundFont fail rather than crash.
-        const bool loaded = c.result != MMSYSERR_ERROR;
-        EXPECT_EQ(synth->Play(0x00643C90), loaded ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE);
-        EXPECT_EQ(synth->Play(0x000000F0), MMSYSERR_INVALPARAM);
-        float left[16], right[16];
-        EXPECT_EQ(synth->Render(left, right, 16), loaded);
-
-        // With a SoundFont found and rendering offline, it sounds and says nothing.
-        synth->SetSoundFonts({kSoundFont});
-        synth->SetOffline(true);
-        ASSERT_EQ(synth->OpenPort(port), MMSYSERR_NOERROR);
-        EXPECT_TRUE(synth->Problem().isEmpty()) << qPrintable(synth->Problem());
-    }
 }
 
 } // namespace

@@ -1,13 +1,8 @@
 #pragma once
 // A program the tests start (a JACK server, jack_lsp), by fork and exec.
-//
-// Not QProcess: Qt starts its children with clone(CLONE_VM | CLONE_VFORK),
-// so the child runs in our memory until it execs, unseen by
-// ThreadSanitizer, and the sanitizer's interceptors it passes through leave
-// the parent's thread state changed: from then on the sanitizer no longer
-// sees the main thread's locks and reports races on code that holds them.
-// fork() is intercepted and understood. Under the other builds this is just a
-// small process class.
+// Not QProcess: Qt's clone(CLONE_VM | CLONE_VFORK) child runs in our memory
+// unseen by ThreadSanitizer and leaves it blind to the main thread's locks
+// (false races); fork() it understands.
 #include <QString>
 #include <QStringList>
 

@@ -65,9 +65,7 @@ TEST_P(JackFloodTest, EveryMessageComesThroughOnceAndInOrder)
     // The window as start-up makes it, its ports chosen by name in the profile.
     Profile::WriteProfileString("MIDIIn", "DevName", QString::fromStdString(out));
     Profile::WriteProfileString("MIDIOut", "DevName", QString::fromStdString(in));
-    auto synth = std::make_shared<CBuiltinSynth>();
-    synth->SetOffline(true);
-    MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synth));
+    MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synthtest::OfflineSynth()));
     m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
     m_pFrame->Action(ID_VIEW_MIDI_INPUT)->trigger();
     m_pFrame->show();
@@ -78,8 +76,7 @@ TEST_P(JackFloodTest, EveryMessageComesThroughOnceAndInOrder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, JackFloodTest,
-                         ::testing::Values(Flood{10000, false}, Flood{10000, true}, Flood{30000, false},
-                                           Flood{30000, true}),
+                         ::testing::Values(Flood{30000, false}, Flood{30000, true}),
                          [](const ::testing::TestParamInfo<Flood>& info) {
                              return std::to_string(info.param.rate) + (info.param.busy ? "Busy" : "Idle");
                          });

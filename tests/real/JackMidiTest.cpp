@@ -121,18 +121,14 @@ TEST_F(JackMidiTest, BytesLeaveAndEnterOurPortsExactly)
     EXPECT_EQ(in.Close(), MMSYSERR_NOERROR);
 }
 
-// Asynchronous: a client killed in the middle of a cycle stalls a synchronous
-// server and upsets any for a few seconds.
-TEST_F(JackMidiTest, PeersKilledMidStreamOrTheServerStoppingCloseTheDevicesButNotTheOfflineSynthesizer)
+// Asynchronous: a client killed mid-cycle stalls a synchronous server.
+TEST_F(JackMidiTest, PeersKilledMidStreamCloseTheDevicesAndAreToldOnce)
 {
     ASSERT_TRUE(Start(false)) << qPrintable(server.Log());
     ChildProcess* seq = server.StartClient("jack_midiseq", {"kvseq", "4800", "0", "60", "2400"});
     ChildProcess* sink = server.StartClient("jack_midi_dump", {"kvsink"});
-    ASSERT_TRUE(seq && sink && server.StartClient("jack_midi_dump", {"kvsink2"}));
+    ASSERT_TRUE(seq && sink);
     ASSERT_TRUE(server.WaitForPort("kvseq:out") && server.WaitForPort("kvsink:input"));
-    ASSERT_TRUE(server.WaitForPort("kvsink2:input"));
-    auto feed = std::make_unique<kvseq::Sender>("kvfeed"); // for after the loss
-    ASSERT_TRUE(feed->Ok());
 
     MidiTestReceiver view;
     CMIDIInDevice in;
@@ -166,37 +162,6 @@ TEST_F(JackMidiTest, PeersKilledMidStreamOrTheServerStoppingCloseTheDevicesButNo
     EXPECT_EQ(InputIndexOf("kvseq:out"), MIDI_NO_DEVICE);
     EXPECT_EQ(in.Close(), MMSYSERR_NOERROR);
     EXPECT_EQ(out.Close(), MMSYSERR_NOERROR);
-
-    // Devices on other peers, and the server goes.
-    view.lostEvents = 0;
-    CMIDIInDevice feedIn;
-    CMIDIOutDevice sinkOut, synthOut; // the mapper rendering offline does not depend on the server
-    ASSERT_EQ(OpenNamed(feedIn, InputIndexOf("kvfeed:out"), &view), MMSYSERR_NOERROR);
-    ASSERT_EQ(OpenNamed(sinkOut, OutputIndexOf("kvsink2:input"), &view), MMSYSERR_NOERROR);
-    ASSERT_EQ(OpenNamed(synthOut, MIDI_MAPPER, nullptr), MMSYSERR_NOERROR);
-    // One that plays through JACK does: its audio client dies with the server.
-    auto audible = std::make_shared<CBuiltinSynth>();
-    audible->SetAudioDrivers({"jack"});
-    std::atomic<bool> audioLost{false};
-    std::unique_ptr<IMidiOutPort> audiblePort;
-    ASSERT_EQ(audible->OpenPort(audiblePort, [&] { audioLost = true; }), MMSYSERR_NOERROR);
-
-    server.Stop();
-    ASSERT_TRUE(kvtest::WaitFor(
-        [&] { return !feedIn.IsOpen() && !sinkOut.GetHandle() && view.lostEvents == 2; }, 8000));
-    EXPECT_TRUE(synthOut.GetHandle());
-    EXPECT_TRUE(kvtest::WaitFor([&] { return audioLost.load(); }));
-    // libjack crashes closing a client of a dead server after a failed attempt
-    // to connect again. Listing devices while the synth's audio client is still
-    // open must therefore not try; the test's own client goes first, as it is
-    // not counted.
-    feed.reset();
-    EXPECT_EQ(MidiSystem::Backend().InputCount(), 0u);
-    audiblePort.reset(); // as the device would on the loss
-    EXPECT_TRUE(kvtest::WaitFor(
-        [] { return MidiSystem::Backend().InputCount() == 0 && MidiSystem::Backend().OutputCount() == 0; },
-        8000));
-    // (A server started later is found: JackPortListTest and PortsReturnJackTest.)
 }
 
 class JackPortListTest : public ::testing::Test {
@@ -239,13 +204,6 @@ TEST_F(JackPortListTest, ListenersAreToldOfPortsAndServersComingAndGoingUntilRem
 {
     ASSERT_EQ(backend->OutputCount(), 0u); // connected, nothing to list
     const int listener = Listen();
-    std::atomic<int> selfId{0}, selfCalls{0}; // one that removes itself when told
-    selfId = backend->AddPortsListener([&] {
-        if (const int me = selfId.load()) {
-            ++selfCalls;
-            backend->RemovePortsListener(me);
-        }
-    });
 
     // A program that closes its client, as it quits: JACK tells of its port
     // going before its lists show that.
@@ -274,7 +232,6 @@ TEST_F(JackPortListTest, ListenersAreToldOfPortsAndServersComingAndGoingUntilRem
         kvtest::WaitFor([&] { return kvseq::PortNames(*backend, true) == QStringList{"kvlater:out"}; }));
     QThread::msleep(200);
     EXPECT_EQ(calls, before);
-    EXPECT_EQ(selfCalls, 1);
 }
 
 } // namespace

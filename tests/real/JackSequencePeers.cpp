@@ -23,8 +23,7 @@ namespace kvseq {
 
 namespace {
 
-// A client with one MIDI port, its callback started; `client` is set before
-// that, for the callback to use.
+// A client with one MIDI port, its callback started.
 void OpenPeer(jack_client_t*& client, jack_port_t*& port, std::string& name, bool output,
               JackProcessCallback process, void* arg)
 {
@@ -234,8 +233,7 @@ Report Analyze(const Sender& sender, const std::vector<Event>& arrivals)
     latency.reserve(r.sent);
     int64_t highest = -1;
     for (const Event& a : arrivals) {
-        // Only the numbered note-ons; the channel is the thru's to choose, and
-        // the set-up a program sends its output is not ours to count.
+        // Only the numbered note-ons, whatever the channel.
         if (a.size != 3 || (a.bytes[0] & 0xF0) != 0x90 || a.bytes[2] == 0)
             continue;
         const int64_t code = a.bytes[1] * 127 + a.bytes[2] - 1;
@@ -283,7 +281,6 @@ Report Run(Sender& sender, Recorder& recorder, uint32_t count, uint32_t rate)
 {
     recorder.Clear();
     sender.Start(count, rate);
-    // A real event loop that sleeps until something wakes it, as the program's does.
     QEventLoop loop;
     QTimer check;
     QElapsedTimer sinceChange, total;
@@ -297,7 +294,6 @@ Report Run(Sender& sender, Recorder& recorder, uint32_t count, uint32_t rate)
             lastCount = now;
             sinceChange.restart();
         }
-        // Settled: nothing new for a while after the last message went out.
         const qint64 quiet = now >= sender.Sent() ? 100 : 500;
         if ((sender.Done() && sinceChange.elapsed() > quiet) || total.elapsed() > limitMs)
             loop.quit();
@@ -338,7 +334,6 @@ BusyLoops::BusyLoops(int count)
     for (int i = 0; i < count; ++i) {
         const pid_t pid = fork();
         if (pid == 0) {
-            // The child only spins; should the parent die, it goes too.
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             volatile unsigned long spin = 0;
             for (;;)

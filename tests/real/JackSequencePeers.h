@@ -1,17 +1,13 @@
 #pragma once
 // JACK peers of the test's own, working in their process callbacks so they
-// never fall behind: a sender that plays numbered note-ons at an exact rate
-// (or the raw events it is given) and a recorder that keeps every event it
-// receives with its frame time. Lost, doubled and reordered messages, and the
-// latency of each, come from sequence numbers, never from guesses. Shared by
-// the real tests and the thru benchmark.
+// never fall behind: a sender of numbered note-ons at an exact rate (or of
+// raw events) and a recorder of every event with its frame time. Lost,
+// doubled and reordered messages come from sequence numbers. Shared with the
+// thru benchmark.
 //
-// Message i is a note-on on channel 0 carrying code = i mod 16256:
-//   note = code / 127, velocity = code % 127 + 1   (1..127, never a note-off)
-// so every message is a plain, valid short message that a thru passes as it
-// is, whatever it does to the channel. Indices are recovered from the codes
-// in arrival order; gaps or stray repeats of fewer than 8128 messages unwrap
-// unambiguously.
+// Message i is a note-on on channel 0 with code = i mod 16256: note = code /
+// 127, velocity = code % 127 + 1, never a note-off. Gaps or repeats of fewer
+// than 8128 messages unwrap unambiguously.
 #include "platform/MidiBackend.h"
 
 #include <jack/jack.h>
@@ -37,10 +33,8 @@ struct Event {
     jack_nframes_t frame = 0; // frame time at which it came in
 };
 
-// Plays to "<name>:out" from its process callback: during a run, `count`
-// numbered note-ons at `rate` a second, each at the frame its time falls on;
-// otherwise the raw events queued with Send(), malformed ones included,
-// perCycle a cycle spread over it.
+// Plays to "<name>:out": during a run, `count` numbered note-ons at `rate` a
+// second; otherwise the raw events queued with Send(), perCycle a cycle.
 class Sender {
 public:
     explicit Sender(const std::string& name = "kvsend", uint32_t perCycle = 32);
@@ -58,8 +52,7 @@ public:
     void Start(uint32_t count, uint32_t rate);
     bool Done() const { return m_state.load(std::memory_order_acquire) == kFinished; }
     uint32_t Sent() const { return m_nNext.load(std::memory_order_acquire); }
-    // Messages that went out in a later cycle than their time (full buffer or
-    // a late cycle): the fixture's own shortfall, reported, never hidden.
+    // Messages that went out in a later cycle than their time: our own shortfall.
     uint32_t Late() const { return m_nLate.load(); }
     jack_nframes_t SentAt(uint32_t index) const { return m_sentAt[index]; }
 
@@ -89,7 +82,7 @@ private:
 };
 
 // Keeps every event (its first 7 bytes) that reaches "<name>:input", named as
-// jack_midi_dump's is, to stand in for one that was killed, in room made up front.
+// jack_midi_dump's is, in room made up front.
 class Recorder {
 public:
     explicit Recorder(uint32_t capacity, const std::string& name = "kvrec");
@@ -106,8 +99,7 @@ public:
     uint32_t Count() const { return m_nCount.load(std::memory_order_acquire); }
     uint32_t Overflow() const { return m_nOverflow.load(); }
     std::vector<Event> Arrivals() const;
-    // What came, as "90 3c 64"; once at least `atLeast` events came or
-    // timeoutMs passed, the Qt event loop running meanwhile.
+    // What came, as "90 3c 64", once `atLeast` came or timeoutMs passed.
     QStringList Events(uint32_t atLeast = 0, int timeoutMs = 5000) const;
     // What came, as short messages (first byte lowest).
     std::vector<uint32_t> Messages() const;
@@ -131,16 +123,14 @@ struct Report {
     std::string Text() const;
 };
 
-// One run: `count` numbered messages at `rate`, the Qt event loop running
-// meanwhile (as in the program), until everything came or arrivals stopped
-// coming; what the recorder holds, against what the sender sent.
+// One run of `count` numbered messages at `rate`, the Qt event loop running,
+// until arrivals stop; what the recorder holds against what was sent.
 Report Run(Sender& sender, Recorder& recorder, uint32_t count, uint32_t rate);
 
 // Connects or disconnects two ports through the sender's client.
 bool Connect(const Sender& sender, const std::string& from, const std::string& to, bool on = true);
 
-// The backend's inputs or outputs by stable name, in index order, and the
-// index of one as the program counts them (MIDI_NO_DEVICE when not listed).
+// The backend's ports by name, in index order, and the index of one.
 QStringList PortNames(IMidiBackend& backend, bool inputs);
 uint32_t IndexOf(IMidiBackend& backend, const QString& port, bool input);
 

@@ -20,21 +20,18 @@ public:
 
     static bool Available(); // jackd and its example clients are installed
 
-    // Starts the server and waits until it answers. Synchronous, a loaded
-    // machine delays MIDI rather than dropping a late cycle's events; tests that
-    // kill peers mid-cycle (which stalls such a server) ask for asynchronous.
+    // Starts the server and waits until it answers. Synchronous delays MIDI on
+    // a loaded machine rather than dropping it; killing peers mid-cycle stalls it.
     bool Start(int periodFrames = 256, bool synchronous = true);
     void Stop();
-    // What jackd printed, to explain a failed start.
-    QString Log() const;
+    QString Log() const; // what jackd printed, to explain a failed start
 
     // Starts one of JACK's example clients, killed at Stop() at the latest.
     ChildProcess* StartClient(const QString& program, const QStringList& args);
     // Kills a client at once, as a crash would.
     static void Kill(ChildProcess* client);
 
-    // The server's ports (jack_lsp), for waiting on a client to register.
-    QStringList Ports() const;
+    QStringList Ports() const; // jack_lsp
     bool WaitForPort(const QString& port, int timeoutMs = 5000) const;
 
 private:

@@ -49,10 +49,8 @@ protected:
     // The window as start-up makes it, on JACK; the mapper renders offline.
     void StartProgram(std::shared_ptr<CBuiltinSynth> synth = nullptr)
     {
-        if (!synth) {
-            synth = std::make_shared<CBuiltinSynth>();
-            synth->SetOffline(true);
-        }
+        if (!synth)
+            synth = synthtest::OfflineSynth();
         MidiSystem::Install(std::make_unique<CRtMidiBackend>(CRtMidiBackend::Jack, synth));
         m_pFrame = CTessaroApp::CreateMainWindow(&m_doc);
         m_pView = m_pFrame->GetActiveView();
@@ -99,12 +97,10 @@ TEST_F(PortsReturnJackTest, TheSecondPeerStaysInUseWhenTheFirstGoes)
         return m_pView->m_OutDevice.QueryOpenDeviceID() == 0 && m_pView->m_InDevice.QueryOpenDeviceID() == 0;
     })) << m_pView->m_OutDevice.QueryOpenDeviceID() << " " << m_pView->m_InDevice.QueryOpenDeviceID();
     EXPECT_EQ(second.Count(), 3u) << "reopened: the output was taken for lost";
-    m_pFrame->UpdateCommandUI();
-    EXPECT_EQ(m_pFrame->PaneText(ID_INDICATOR_DEVICE), second.PortName());
 
     // Each dialog that closes and reopens the port around it finds it again.
     uint32_t expected = 3;
-    for (unsigned id : {ID_MIDI_SETUP_METRONOME, ID_MIDI_SETUP_OUTPUT_DEFAULTS, ID_MIDI_SELECT_OUTPUT}) {
+    for (unsigned id : {ID_MIDI_SETUP_METRONOME, ID_MIDI_SELECT_OUTPUT}) {
         QTimer::singleShot(0, [] {
             if (auto* dlg = qobject_cast<CDialog*>(QApplication::activeModalWidget()))
                 dlg->reject();
@@ -135,8 +131,6 @@ TEST_F(PortsReturnJackTest, PeersThatComeBackAreReopenedByThemselvesAndALostInpu
     JackTestServer::Kill(synth);
     keys.reset();
     ASSERT_TRUE(BothWaiting());
-    m_pFrame->UpdateCommandUI();
-    EXPECT_TRUE(m_pFrame->PaneText(0).contains("\"kvsynth:input\"")) << qPrintable(m_pFrame->PaneText(0));
 
     Recorder back("kvsynth");
     keys = std::make_unique<Sender>("kvkeys");

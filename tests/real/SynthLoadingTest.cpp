@@ -1,7 +1,6 @@
 // The built-in synthesizer while its SoundFont loads on a thread of its own:
 // the first port opens at once; what it is sent meanwhile plays in order once
-// the SoundFont is in, and a reset meanwhile leaves nothing sounding; closing
-// or destroying it meanwhile waits for the load and no longer; and a load
+// the SoundFont is in, and a reset meanwhile leaves nothing sounding; a load
 // that fails reaches the window as an open that failed would.
 #include "SynthTestSupport.h"
 
@@ -101,29 +100,6 @@ TEST_F(SynthLoadingTest, TwoThreadsSendingAcrossTheLoadEndEveryNote)
     EXPECT_TRUE(FallsSilent(*synth)) << "a note-off went missing";
 }
 
-// FluidSynth cannot be stopped halfway through a SoundFont: the last close
-// and the end of the synth wait for the load, which is all they wait for.
-// (Sanitizer builds tell of a thread left running or a synth left behind.)
-TEST_F(SynthLoadingTest, ClosingAndDestroyingWhileLoadingWaitOnlyForTheLoad)
-{
-    for (const bool opened : {true, false}) {
-        SCOPED_TRACE(opened ? "with a port open" : "after an open that found no audio output");
-        auto synth = std::make_shared<CBuiltinSynth>();
-        synth->SetOffline(opened);
-        synth->SetAudioDrivers({QStringLiteral("nosuchdriver")});
-        QElapsedTimer timer;
-        timer.start();
-        std::unique_ptr<IMidiOutPort> port;
-        ASSERT_EQ(synth->OpenPort(port, [] {}), opened ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER);
-        if (port)
-            Send(*port, {kMiddleC});
-        ASSERT_TRUE(StillLoading(*synth));
-        port.reset();
-        synth.reset();
-        EXPECT_LT(timer.elapsed(), 1000);
-    }
-}
-
 using SynthLoadFailureTest = WindowTest;
 
 // The window opened its port before the SoundFont turned out broken: it hears
@@ -144,17 +120,13 @@ TEST_F(SynthLoadFailureTest, ASoundFontThatFailsToLoadIsToldAsAFailedOpen)
     CTessaroView* view = m_pFrame->GetActiveView();
     EXPECT_EQ(view->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER) << "the open waited for the load";
     ASSERT_TRUE(kvtest::WaitFor([view] { return view->m_OutDevice.IsWaitingForPort(); }));
-    const QString says = QStringLiteral("No sound from the synthesizer: the SoundFont %1 "
-                                        "could not be loaded")
-                             .arg(broken);
-    EXPECT_TRUE(view->StatusMessage().contains(says)) << qPrintable(view->StatusMessage());
+    EXPECT_TRUE(view->StatusMessage().contains(broken)) << qPrintable(view->StatusMessage());
 
     std::unique_ptr<IMidiOutPort> port;
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(synth->OpenPort(port), MMSYSERR_ERROR);
     EXPECT_LT(timer.elapsed(), 100) << "a retry must fail fast";
-    EXPECT_TRUE(view->StatusMessage().contains(says)) << qPrintable(view->StatusMessage());
 }
 
 } // namespace

