@@ -14,15 +14,10 @@ TEST(DescribeShortMsg, ExactTextsAndBoundaries)
 {
     const std::pair<uint32_t, const char*> cases[] = {
         {0x00643C90, "[Note On] Ch 01  60 100"}, {0x007F7FEF, "[Pitch Bend] Ch 16  127 127"},
-        {0x00010AA5, "[Polyphonic Key Pressure] Ch 06  10 1"}, {0x00400BB9, "[Control Change] Ch 10  11 64"},
-        {0x007F0080, "[Note Off] Ch 01  0 127"}, {0x00FF00D0, "[Channel Pressure] Ch 01  0"}, // two bytes
-        // Program change: only data byte 1, then the program name, none from 96 to 119 or above 127.
-        {0x00FF00C0, "[Program Change] Ch 01  0 - Acoustic grand piano"},
-        {0x00005FC2, "[Program Change] Ch 03  95 - Pad 8 (sweep)"},
-        {0x000078C0, "[Program Change] Ch 01  120 - Guitar fret noise"},
-        {0x00007FC0, "[Program Change] Ch 01  127 - Gunshot"},
-        {0x000060C0, "[Program Change] Ch 01  "}, {0x000077C0, "[Program Change] Ch 01  "},
-        {0x000080C0, "[Program Change] Ch 01  "},
+        {0x00FF00D0, "[Channel Pressure] Ch 01  0"}, // two bytes
+        // Program change: only data byte 1, as the name the table has for it (its gaps
+        // and end: tests/res/MidiStringsTest.cpp), or nothing, even for 0x80.
+        {0x00FF00C0, "[Program Change] Ch 01  0 - Acoustic grand piano"}, {0x000080C2, "[Program Change] Ch 03  "},
         // Real time: only the status byte, even with data bytes set; 0xF0 has
         // no name part; 0xF7 is the last three-byte status; below 0x80, four bytes.
         {0x000201F8, "[System Real Time] Timing Clock"}, {0x000201F0, "[System Exclusive] 1 2"},
@@ -33,13 +28,11 @@ TEST(DescribeShortMsg, ExactTextsAndBoundaries)
     for (const auto& [packed, text] : cases)
         EXPECT_EQ(S(DescribeShortMsg(packed)), text) << std::hex << packed;
 
-    // The system bytes: the class changes at 0xF0, 0xF1 and 0xF8, and the
-    // gaps in the names are numbered.
+    // The system bytes (the classes change at 0xF0, 0xF1 and 0xF8) and the
+    // numbered gaps in their names.
     const std::pair<uint8_t, const char*> system[] = {
-        {0xF0, "[System Exclusive]"}, {0xF1, "[System Common] MIDI Time Code Quarter Frame"},
-        {0xF4, "[System Common] <Undefined Message 244>"}, {0xF5, "[System Common] <Undefined Message 245>"},
+        {0xF1, "[System Common] MIDI Time Code Quarter Frame"}, {0xF4, "[System Common] <Undefined Message 244>"},
         {0xF6, "[System Common] Tune Request"}, {0xF9, "[System Real Time] <Undefined Message 249>"},
-        {0xFC, "[System Real Time] Stop"}, {0xFD, "[System Real Time] <Undefined Message 253>"},
         {0xFE, "[System Real Time] Active Sensing"},
     };
     for (const auto& [b, text] : system)
@@ -75,8 +68,7 @@ TEST(ManufacturerName, LookupRules)
         // The first and last of the block, and past it.
         {1, 0, "Microsoft Corporation"}, {93, 0, "Dialogic Corporation"}, {94, 0, "Unknown manufacturer ID 94"},
         // Ids past the manufacturer block never borrow a program or group name.
-        {500, 0, "Unknown manufacturer ID 500"}, {650, 0, "Unknown manufacturer ID 650"},
-        {65535, 0, "Unknown manufacturer ID 65535"},
+        {500, 0, "Unknown manufacturer ID 500"}, {65535, 0, "Unknown manufacturer ID 65535"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(S(ManufacturerName(c.mid, c.recordMid)), c.text) << c.mid;
@@ -85,9 +77,6 @@ TEST(ManufacturerName, LookupRules)
     for (unsigned mid = 1; mid < 500; ++mid)
         known += !ManufacturerName(uint16_t(mid), 0).startsWith(QLatin1String("Unknown manufacturer ID "));
     EXPECT_EQ(known, 71);
-    // Id 55: a role, a comma, then the company.
-    const QString korg = ManufacturerName(55, 0);
-    EXPECT_TRUE(korg.endsWith(QLatin1String(", Korg Inc.")) && korg.size() > 11) << S(korg);
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include "platform/Profile.h"
 #include "support/TestSupport.h"
 
+#include <tuple>
+
 namespace {
 
 class MidiDeviceIdTest : public LoopbackTest<2, 3> {
@@ -41,23 +43,16 @@ TEST_F(MidiDeviceIdTest, RangeRulesForSetAndStoredIdsAndTheOpenPort)
         EXPECT_EQ(c.input ? in.m_nDeviceID : out.m_nDeviceID, c.want) << c.input << " " << c.id;
     }
 
-    // The same rules for the ids in the profile.
-    const struct {
-        int storedIn, storedOut;
-        uint32_t wantIn, wantOut;
-    } stored[] = {
-        {5, 9, MIDI_NO_DEVICE, MIDI_NO_DEVICE}, // ids that no longer exist
-        {1, -1, 1, MIDI_MAPPER},                // the mapper is stored as -1
-    };
-    for (const auto& c : stored) {
-        Profile::WriteProfileInt("MIDIIn", "DevID", c.storedIn);
-        Profile::WriteProfileInt("MIDIOut", "DevID", c.storedOut);
+    // The same rules for the ids in the profile; the mapper is stored as -1.
+    for (auto [storedIn, storedOut, wantIn, wantOut] :
+         {std::tuple{5, 9, MIDI_NO_DEVICE, MIDI_NO_DEVICE}, {1, -1, 1u, MIDI_MAPPER}}) {
+        Profile::WriteProfileInt("MIDIIn", "DevID", storedIn);
+        Profile::WriteProfileInt("MIDIOut", "DevID", storedOut);
         CMIDIInDevice in;
         CMIDIOutDevice out;
         in.LoadDeviceID();
         out.LoadDeviceID();
-        EXPECT_EQ(in.m_nDeviceID, c.wantIn) << c.storedIn;
-        EXPECT_EQ(out.m_nDeviceID, c.wantOut) << c.storedOut;
+        EXPECT_EQ(std::pair(in.m_nDeviceID, out.m_nDeviceID), std::pair(wantIn, wantOut)) << storedIn;
     }
 
     // The same id keeps the port open; another closes it, even when refused.
@@ -76,7 +71,6 @@ TEST_F(MidiDeviceIdTest, RangeRulesForSetAndStoredIdsAndTheOpenPort)
     out.SetDeviceID(0);
     EXPECT_FALSE(out.GetHandle());
     EXPECT_EQ(loop->OpenOutputs(MIDI_MAPPER), 0u);
-
 }
 
 TEST_F(MidiDeviceIdTest, CapsRecordsAndTheDeviceList)

@@ -46,10 +46,9 @@ TEST_F(MidiOutDeviceTest, OpenCloseAndSendResults)
     EXPECT_EQ(out.QueryOpenDeviceID(), 1u);
     EXPECT_EQ(out.SendShortMsg(0x00407FB0), MMSYSERR_NOERROR);
 
-    // Malformed words never reach the device: no status byte, system
-    // exclusive, a data byte of 0x80 or more. Unused bytes are ignored.
-    for (uint32_t bad : {0x00403C10u, 0x000000F0u, 0x00C03C90u})
-        EXPECT_EQ(out.SendShortMsg(bad), MMSYSERR_INVALPARAM) << std::hex << bad;
+    // A malformed word never reaches the device (which words are:
+    // tests/platform/MidiWireTest.cpp); unused bytes are ignored.
+    EXPECT_EQ(out.SendShortMsg(0x00C03C90u), MMSYSERR_INVALPARAM);
     EXPECT_EQ(out.SendShortMsg(0xFFFF05C0), MMSYSERR_NOERROR);
     EXPECT_EQ(loop->Sent(1), (std::vector<uint32_t>{0x00407FB0, 0xFFFF05C0}));
 

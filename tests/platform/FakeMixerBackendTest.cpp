@@ -1,7 +1,7 @@
-// The fake mixer answers as the system's does (they share the line table):
-// lines found by index and id, result codes for what is not there, values
-// within bounds. The failures and vanishing devices it plays for a test are
-// relied on, and so checked, by tests/view/MixerViewTest.cpp.
+// The mixer's line table, through the fake that shares it with the system
+// mixer: lines found by index and id, result codes for what is not there,
+// values within bounds. The failures and vanishing devices the fake plays for
+// a test are relied on, and so checked, by tests/view/MixerViewTest.cpp.
 #include "platform/FakeMixerBackend.h"
 #include "platform/MixerLineTable.h"
 
@@ -11,23 +11,17 @@ namespace {
 
 using namespace SystemMixerLayout;
 
-TEST(FakeMixerBackendTest, NothingInstalledMeansNoMixer)
-{
-    IMixerBackend& backend = MixerSystem::Backend();
-    EXPECT_EQ(backend.DeviceCount(), 0u);
-    std::unique_ptr<IMixerDevice> device;
-    EXPECT_EQ(backend.Open(0, 0, device), MMSYSERR_BADDEVICEID);
-    EXPECT_FALSE(device);
-}
-
 TEST(FakeMixerBackendTest, LinesAndControlsAreFoundAndCheckedAsTheMixerDoes)
 {
-    CFakeMixerBackend fake;
+    // Nothing installed: no mixer.
     std::unique_ptr<IMixerDevice> mixer;
-    ASSERT_EQ(fake.Open(0, CALLBACK_WINDOW, mixer), MMSYSERR_NOERROR);
+    EXPECT_EQ(MixerSystem::Backend().DeviceCount(), 0u);
+    EXPECT_EQ(MixerSystem::Backend().Open(0, 0, mixer), MMSYSERR_BADDEVICEID);
+    EXPECT_FALSE(mixer);
 
-    // The lines the mixer view finds are found as it looks for them
-    // (tests/view/MixerViewTest.cpp); lines that are not there are refused.
+    CFakeMixerBackend fake;
+    ASSERT_EQ(fake.Open(0, CALLBACK_WINDOW, mixer), MMSYSERR_NOERROR);
+    // Lines that are not there are refused, as are unknown ways of looking.
     MIXERLINE missing;
     missing.dwDestination = 1;
     EXPECT_EQ(mixer->GetLineInfo(missing, MIXER_GETLINEINFOF_DESTINATION), MIXERR_INVALLINE);
@@ -47,7 +41,7 @@ TEST(FakeMixerBackendTest, LinesAndControlsAreFoundAndCheckedAsTheMixerDoes)
     EXPECT_EQ(mixer->SetControlValue(99, 0), MIXERR_INVALCONTROL);
     EXPECT_EQ(fake.Sets().size(), 3u) << "refused sets are recorded too";
 
-    // A signed control takes values within its signed bounds.
+    // A signed control compares its values signed.
     fake.AddDestination(0, CFakeMixerBackend::MakeLine(7, 0x1, "Pan", "Panned"));
     ASSERT_TRUE(fake.AddControl(0, 7, CFakeMixerBackend::MakeControl(70, 0x40020001, uint32_t(-10), 10, "B", "Bal")));
     EXPECT_EQ(mixer->SetControlValue(70, uint32_t(-5)), MMSYSERR_NOERROR);

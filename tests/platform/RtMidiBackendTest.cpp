@@ -67,8 +67,7 @@ const NameCase kNames[] = {
     {kAlsa, "Midi Through:Midi Through Port-3 14:3", "Midi Through:Midi Through Port-3", true},
     {kAlsa, "System:Announce 0:1", "System:Announce", true},
     {kAlsa, "Synth 1:2:Out 3:4 128:10", "Synth 1:2:Out 3:4", false}, // only the last pair goes
-    {kAlsa, "Keys:Port 1:", nullptr, false},
-    {kAlsa, "Keys:Port a1:3", nullptr, false},
+    {kAlsa, "Keys:Port 1:", nullptr, false}, {kAlsa, "Keys:Port a1:3", nullptr, false}, // no number pair
     // Loop-back is the client's name, not one that begins so.
     {kAlsa, "Midi Through Keys:Port 1 20:0", "Midi Through Keys:Port 1", false},
     // JACK names stay whole; the bridges show the ALSA client inside them.
