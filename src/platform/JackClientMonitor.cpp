@@ -104,12 +104,17 @@ bool CJackClientMonitor::ConnectLocked(bool* connected)
     if (AliveLocked())
         return true;
     if (m_pClient) {
-        // The server went away. Open nothing new until every client of ours
-        // from that server has been closed (see the header).
+        // The server went away. Our own client of it goes at once, while no
+        // client of a new server exists in the process yet: closed after
+        // one was opened, it takes that one's slot in libjack with it.
+        CloseLocked();
+    }
+    {
+        // Open nothing new until every client of ours from that server has
+        // been closed (see the header).
         const auto it = m_clients.find(m_nEpoch);
         if (it != m_clients.end() && it->second > 0)
             return false;
-        CloseLocked();
     }
     const auto now = std::chrono::steady_clock::now();
     if (m_bFailed && now - m_lastFailure < kRetryAfterFailure)
