@@ -37,7 +37,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_TS
   -DKELVORA_BENCH=OFF -DCMAKE_CXX_FLAGS="-Werror" >/dev/null
 cmake --build build-tsan -j "$jobs" --target test_platform test_midi test_view test_real
 export TSAN_OPTIONS="halt_on_error=1"
-threaded='^(MidiInDeviceTest|MidiOutDeviceTest|MidiPortReturnTest|PeriodicTimer|PeriodicSchedule|BeepRelay|Service|LoopbackMidiBackendTest|ThruPathTest|MetronomeTest|ViewPortsTest|JackPortsFloodTest)\.'
+threaded='^(MidiInDeviceTest|MidiOutDeviceTest|MidiPortReturnTest|PeriodicTimer|PeriodicSchedule|BeepRelay|Service|LoopbackMidiBackendTest|ThruPathTest|MetronomeTest|ViewPortsTest|JackPortsFloodTest|BeatMarkTest)\.'
 (cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600 -R "$threaded")
 
 # Every fuzz target (fuzz/<Name>Fuzz.cpp, built as kelvora_<name>_fuzz) for a

@@ -1,6 +1,7 @@
-// The metronome's timing on the real periodic timer, idle and while the UI
-// thread logs a flood of input, and the time from a key press to its note-on
-// leaving the output port.
+// The metronome's timing on the real periodic timer, idle (with and without
+// the beat mark following the pulses) and while the UI thread logs a flood of
+// input; the time from a key press to its note-on leaving the output port;
+// and what drawing the beat mark costs the UI thread.
 //
 // The output port is a stand-in that stamps every message with the monotonic
 // clock as it arrives, so what is measured is the program up to the port.
@@ -11,10 +12,13 @@
 #include "platform/MidiBackend.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/Profile.h"
+#include "view/CBeatMark.h"
 #include "view/CMetronome.h"
 #include "view/CTessaroView.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QThread>
@@ -190,8 +194,9 @@ double Median(const std::vector<double>& v)
 
 // Runs the metronome at MM 140 until `pulses` pulses have sounded; with
 // messagesPerSecond > 0 the UI thread meanwhile takes that many input
-// messages a second, each logged and passed on to the same port.
-void RunMetronome(benchmark::State& state, int messagesPerSecond)
+// messages a second, each logged and passed on to the same port. With
+// beatMark the view shows the beat mark, woken by every pulse.
+void RunMetronome(benchmark::State& state, int messagesPerSecond, bool beatMark = false)
 {
     const int pulses = static_cast<int>(state.range(0));
     // 2: the log pane, the costliest place to log into; 1: the keyboard
@@ -211,6 +216,11 @@ void RunMetronome(benchmark::State& state, int messagesPerSecond)
         g_nPulseAllocs = 0;
         const int64_t t0 = CPeriodicTimer::NowNs();
         view->OnToggleMetronome();
+        std::unique_ptr<CBeatMark> mark;
+        if (beatMark) {
+            mark = std::make_unique<CBeatMark>(view->Metronome(), view);
+            mark->Start();
+        }
         const CPeriodicTimer& timer = view->Metronome().Timer();
 
         // Input arrives in bursts of 10 every ms, as a busy controller's does.
@@ -234,6 +244,11 @@ void RunMetronome(benchmark::State& state, int messagesPerSecond)
         }
         const int64_t t1 = CPeriodicTimer::NowNs();
         view->OnToggleMetronome();
+        if (mark) {
+            QApplication::processEvents(); // the last pulse's wake-up
+            state.counters["mark_shown_seq"] = static_cast<double>(mark->ShownPulse().nSequence);
+            mark->Stop();
+        }
 
         std::vector<Stamp> stamps;
         {
@@ -269,6 +284,11 @@ void RunMetronome(benchmark::State& state, int messagesPerSecond)
 void BM_MetronomeIdle(benchmark::State& state)
 {
     RunMetronome(state, 0);
+}
+
+void BM_MetronomeIdleWithBeatMark(benchmark::State& state)
+{
+    RunMetronome(state, 0, true);
 }
 
 void BM_MetronomeWhileLogging10k(benchmark::State& state)
@@ -308,9 +328,37 @@ void BM_KeyPressToNoteOn(benchmark::State& state)
         latencyUs.empty() ? 0 : *std::max_element(latencyUs.begin(), latencyUs.end());
 }
 
+// One paint of the beat mark, as its paintEvent does it, into an image of its
+// size: state 0 the lit accent, 1 a lit weak pulse, 2 dim.
+void BM_DrawBeatMark(benchmark::State& state)
+{
+    const int scale = static_cast<int>(state.range(0));
+    const int kind = static_cast<int>(state.range(1));
+    const int side = CBeatMark::kSide * scale;
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    const MetronomePulse pulse{kind == 1 ? 2u : 1u, kind == 1 ? 2u : 1u, kind != 1, 0};
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(image.rect(), Qt::transparent);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        CBeatMark::Paint(painter, side, pulse, kind != 2);
+    }
+    benchmark::DoNotOptimize(image.constBits());
+}
+
 } // namespace
 
+BENCHMARK(BM_DrawBeatMark)
+    ->ArgNames({"scale", "state"})
+    ->ArgsProduct({{1, 2, 4}, {0, 1, 2}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MetronomeIdle)
+    ->ArgNames({"pulses", "pane"})
+    ->Args({200, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_MetronomeIdleWithBeatMark)
     ->ArgNames({"pulses", "pane"})
     ->Args({200, 1})
     ->Iterations(1)

@@ -1,7 +1,7 @@
 // The keyboard and hand-sign panes in the real window, at the large scale the
-// lesson is shown at: one note drawn (on, then off), one hit test under the
-// mouse, the repaint that puts a drawn note on screen, and the loads that
-// a change of scale costs.
+// lesson is shown at: one note drawn (on, then off), also at a fitted scale
+// with and without its name, one hit test under the mouse, the repaint that
+// puts a drawn note on screen, and the loads that a change of scale costs.
 #include "BenchWindow.h"
 #include "res/ResourceIds.h"
 #include "view/CHandSignPane.h"
@@ -12,14 +12,18 @@
 #include <QWindow>
 #include <benchmark/benchmark.h>
 
+#include <string>
+
 namespace {
 
 struct Window : BenchWindow {
-    Window()
+    explicit Window(int scale = 2, bool names = false)
         : BenchWindow(0, 1)
         , pane(view->m_pKeyboardPicture)
     {
-        pane->LoadKeyboardBitmaps(true);
+        if (names)
+            view->OnKeyNames(1);
+        pane->LoadKeyboardBitmaps(scale);
         view->LayoutPanes();
     }
     CKeyboardPane* pane;
@@ -38,6 +42,21 @@ void BM_DrawKeyboardMessageLarge(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DrawKeyboardMessageLarge);
+
+// One key, pressed then released, at scale 4 (a fitted window); the argument
+// says whether the held key carries its letter.
+void BM_DrawKeyScaled(benchmark::State& state)
+{
+    Window w(4, state.range(0) != 0);
+    if (w.pane->Scale() != 4)
+        state.SetLabel("scale 4 not drawn yet: scale " + std::to_string(w.pane->Scale()));
+    int i = 0;
+    for (auto _ : state) {
+        w.pane->DrawKeyboardMessage(w.view->MakeNoteMessage(66, (i & 1) == 0));
+        ++i;
+    }
+}
+BENCHMARK(BM_DrawKeyScaled)->ArgName("names")->Arg(0)->Arg(1);
 
 // The key under the mouse, for points spread over the whole picture.
 void BM_HitTestKeyboardLarge(benchmark::State& state)

@@ -195,6 +195,12 @@ void CMainFrame::CreateActions()
     MakeAction(ID_MIDI_SETUP_DUMP_FORMAT, QStringLiteral("Setup &Dump Format..."));
     MakeAction(ID_PCKEY_FEMALE, QStringLiteral("&Female"));
     MakeAction(ID_PCKEY_MALE, QStringLiteral("&Male"));
+    for (int t = 0; t < 12; ++t)
+        MakeAction(ID_MIDI_TONIC_FIRST + unsigned(t), TonicName(t));
+    MakeAction(ID_MIDI_CHROMATIC_SIGNS, QStringLiteral("&Chromatic Signs"));
+    MakeAction(ID_VIEW_KEY_LETTERS, QStringLiteral("&Letters on Keys"));
+    MakeAction(ID_VIEW_KEY_SYLLABLES, QStringLiteral("S&yllables on Keys"));
+    MakeAction(ID_VIEW_FIT_PICTURES, QStringLiteral("&Fit Pictures to Window"));
     MakeAction(ID_APP_ABOUT, QStringLiteral("&About Kelvora..."))->setIcon(ToolbarIcon("about"));
 
     // The menu texts carry the shortcut after a tab, as shown; Qt shows the
@@ -206,8 +212,12 @@ void CMainFrame::CreateActions()
             a->setText(t.left(tab));
     }
     for (unsigned id : {ID_VIEW_KEYBOARD, ID_VIEW_MIDI_INPUT, ID_VIEW_HAND_SIGN,
-                        ID_MIDI_TOGGLE_METRONOME, ID_PCKEY_MALE, ID_PCKEY_FEMALE})
+                        ID_MIDI_TOGGLE_METRONOME, ID_PCKEY_MALE, ID_PCKEY_FEMALE,
+                        ID_MIDI_CHROMATIC_SIGNS, ID_VIEW_KEY_LETTERS, ID_VIEW_KEY_SYLLABLES,
+                        ID_VIEW_FIT_PICTURES})
         m_actions[id]->setCheckable(true);
+    for (unsigned t = 0; t < 12; ++t)
+        m_actions[ID_MIDI_TONIC_FIRST + t]->setCheckable(true);
 }
 
 void CMainFrame::CreateMenus()
@@ -231,6 +241,10 @@ void CMainFrame::CreateMenus()
     view->addAction(m_actions[ID_VIEW_MIDI_INPUT]);
     view->addAction(m_actions[ID_VIEW_KEYBOARD]);
     view->addAction(m_actions[ID_VIEW_HAND_SIGN]);
+    view->addSeparator();
+    view->addAction(m_actions[ID_VIEW_KEY_LETTERS]);
+    view->addAction(m_actions[ID_VIEW_KEY_SYLLABLES]);
+    view->addAction(m_actions[ID_VIEW_FIT_PICTURES]);
 
     QMenu* midi = bar->addMenu(QStringLiteral("&MIDI"));
     m_pSelectMenu = midi->addMenu(QStringLiteral("&Select"));
@@ -248,6 +262,11 @@ void CMainFrame::CreateMenus()
     QMenu* transpose = midi->addMenu(QStringLiteral("Trans&pose Keyboard"));
     transpose->addAction(m_actions[ID_PCKEY_FEMALE]);
     transpose->addAction(m_actions[ID_PCKEY_MALE]);
+    midi->addSeparator();
+    QMenu* tonic = midi->addMenu(QStringLiteral("T&onic (Movable Do)"));
+    for (unsigned t = 0; t < 12; ++t)
+        tonic->addAction(m_actions[ID_MIDI_TONIC_FIRST + t]);
+    midi->addAction(m_actions[ID_MIDI_CHROMATIC_SIGNS]);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(m_actions[ID_APP_ABOUT]);
@@ -256,7 +275,7 @@ void CMainFrame::CreateMenus()
     // Made after the menus, so that it goes after them when the frame does.
     auto* style = new CGreyedItemsMenuStyle(QApplication::style()->name());
     style->setParent(this);
-    for (QMenu* m : {file, edit, view, midi, m_pSelectMenu, transpose, help}) {
+    for (QMenu* m : {file, edit, view, midi, m_pSelectMenu, transpose, tonic, help}) {
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         m->setStyle(style);
     }

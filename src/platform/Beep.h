@@ -5,12 +5,11 @@
 // is relayed there by a CBeepRelay: one write to an eventfd, no allocation and
 // no lock, so a real-time thread may ask.
 #include "platform/Service.h"
+#include "platform/ThreadWake.h"
 
 #include <QObject>
 
 #include <functional>
-
-class QSocketNotifier;
 
 class IBeep {
 public:
@@ -30,16 +29,14 @@ class CBeepRelay : public QObject {
 public:
     // `sound` rings the bell; it is called on the thread that makes the relay.
     explicit CBeepRelay(std::function<void()> sound, QObject* parent = nullptr);
-    ~CBeepRelay() override;
 
     // Any thread. Requests that pile up while the UI thread is busy sound as
     // one beep: beeps at the same instant are heard as one anyway.
     void Post();
 
 private:
-    void OnReady();
+    void Sound();
 
     std::function<void()> m_sound;
-    int m_fd = -1;
-    QSocketNotifier* m_pNotifier = nullptr;
+    CThreadWake m_wake;
 };

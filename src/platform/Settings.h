@@ -51,6 +51,15 @@ inline constexpr ProfileSetting MetronomePPM{"Metro", "PPM", 4, 0, 48};
 // The PC keyboard's voice: 1 sounds an octave lower.
 inline constexpr ProfileSetting Male{"PCKey", "Male", 0, 0, 1};
 
+// The lesson's settings. The tonic of movable do (0 C .. 11 B; C is fixed
+// do), the chromatic signs (0: a note outside the scale shows the blank
+// picture), the names on held keys (0 none, 1 letters, 2 syllables) and the
+// maximised picture scale (0 twice, 1 the largest that fits).
+inline constexpr ProfileSetting Tonic{"View", "Tonic", 0, 0, 11};
+inline constexpr ProfileSetting ChromaticSigns{"View", "Chromat", 0, 0, 1};
+inline constexpr ProfileSetting KeyNames{"View", "KeyName", 0, 0, 2};
+inline constexpr ProfileSetting FitPictures{"View", "FitPict", 0, 0, 1};
+
 // The MIDI ports: a device index, -100 none, -1 (output only) the built-in
 // synthesizer. The device itself decides what an index means.
 inline constexpr ProfileSetting InDeviceID{"MIDIIn", "DevID", -100};
@@ -65,8 +74,8 @@ inline constexpr ProfileSetting OutDeviceName{"MIDIOut", "DevName", 0};
 inline constexpr const ProfileSetting* kAll[] = {
     &ViewMode, &DumpAttributes, &FilterSysRealTime, &FilterPitchBend, &FilterCtrlChange,
     &FilterChanPressure, &FilterKeyPressure, &FilterActiveSensing, &UseMIDIIn, &Channel,
-    &Velocity, &Patch, &MetronomeMM, &MetronomePPM, &Male, &InDeviceID, &OutDeviceID,
-    &InDeviceName, &OutDeviceName};
+    &Velocity, &Patch, &MetronomeMM, &MetronomePPM, &Male, &Tonic, &ChromaticSigns, &KeyNames,
+    &FitPictures, &InDeviceID, &OutDeviceID, &InDeviceName, &OutDeviceName};
 
 // The main frame's bar layout, under the section the frame's layout has
 // always had (its names are not held to seven characters).

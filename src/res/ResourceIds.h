@@ -35,6 +35,13 @@ constexpr unsigned ID_MIDI_SETUP_DUMP_FORMAT = 32854;
 constexpr unsigned ID_VIEW_HAND_SIGN = 32858;
 constexpr unsigned ID_PCKEY_MALE = 32859;
 constexpr unsigned ID_PCKEY_FEMALE = 32860;
+// The lesson's settings: the tonic of movable do (twelve commands, C first),
+// the chromatic signs, the names on the keys and the picture scale.
+constexpr unsigned ID_MIDI_TONIC_FIRST = 32870; // 32870..32881, C C# D ... B
+constexpr unsigned ID_MIDI_CHROMATIC_SIGNS = 32882;
+constexpr unsigned ID_VIEW_KEY_LETTERS = 32883;
+constexpr unsigned ID_VIEW_KEY_SYLLABLES = 32884;
+constexpr unsigned ID_VIEW_FIT_PICTURES = 32885;
 // Note commands 32819..32838, 32861, 32862, 32865, 32866 (PC keyboard)
 constexpr unsigned ID_PCKEY_NOTE_FIRST = 32819;
 
@@ -83,6 +90,9 @@ constexpr unsigned IDB_WHITE_UP_R = 352, IDB_WHITE_UP_LR = 353, IDB_WHITE_UP_LEF
 // Hand signs: blank, then do re mi fa so la ti do'
 constexpr unsigned IDB_HANDSIGN_BLANK = 174, IDB_HANDSIGN_FIRST = 166;     // 166..173
 constexpr unsigned IDB_HANDSIGN_BLANK_L = 149, IDB_HANDSIGN_FIRST_L = 150; // 150..157
+// The chromatic signs: di ri fi si li, then ra me se le te
+constexpr unsigned IDB_HANDSIGN_CHROMATIC_FIRST = 180;   // 180..189
+constexpr unsigned IDB_HANDSIGN_CHROMATIC_FIRST_L = 190; // 190..199
 
 // --- Strings --------------------------------------------------------------------
 constexpr unsigned IDP_OLE_INIT_FAILED = 100;

@@ -7,6 +7,7 @@
 #include "platform/Settings.h"
 #include "platform/Ticks.h"
 #include "res/ResourceIds.h"
+#include "view/CBeatMark.h"
 #include "view/CHandSignPane.h"
 #include "view/CKeyboardPane.h"
 #include "view/CLogDocument.h"
@@ -41,18 +42,23 @@ CTessaroView::CTessaroView(CLogDocument* doc, IViewFrame* frame, QWidget* parent
 {
     setObjectName(QString::number(IDD_TESSARO_FORM));
     ReadSettings();
+    m_Solfege.SetTonic(m_nTonic);
+    m_Solfege.SetChromatic(m_bChromaticSigns != 0);
     m_StartTime = DumpLine::NowToTheSecond();
     m_dwStartTicks = GetTickCountMs();
     CreateControls();
     CreateMixerTimers();
     m_pKeyboardPicture->LoadKeyboardBitmaps(false);
     m_pMetronome = std::make_unique<CMetronome>(m_OutDevice);
+    m_pBeatMark = new CBeatMark(*m_pMetronome, this);
     m_pPCKeyboard = new CPCKeyboard(*this, this);
 }
 
 CTessaroView::~CTessaroView()
 {
     Shutdown();
+    delete m_pBeatMark; // it reads the metronome, which goes with the members
+    m_pBeatMark = nullptr;
 }
 
 void CTessaroView::CreateControls()
@@ -78,9 +84,10 @@ void CTessaroView::CreateControls()
     m_pKeyboardPicture->move(du.X(69), du.Y(33));
     m_pKeyboardPicture->setFocusPolicy(Qt::StrongFocus);
 
-    m_pHandSignPicture = new CHandSignPane(*this, this);
+    m_pHandSignPicture = new CHandSignPane(*this, m_Solfege, this);
     m_pHandSignPicture->setObjectName(QString::number(IDC_HANDSIGN_PICTURE));
-    m_pHandSignPicture->move(du.X(6), du.Y(8));
+    m_HandSignOrigin = QPoint(du.X(6), du.Y(8));
+    m_pHandSignPicture->move(m_HandSignOrigin);
 
     m_pVolumeSlider = new QSlider(Qt::Vertical, this);
     m_pVolumeSlider->setObjectName(QString::number(IDC_VOLUME_SLIDER));
@@ -200,6 +207,7 @@ void CTessaroView::Shutdown()
     EndInputNotes();
     m_pPCKeyboard->SetEnabled(false);
     m_pMetronome->Stop();
+    m_pBeatMark->Stop();
     m_bMetronomeOn = 0;
     m_MixerCheckTimer.stop();
     m_LevelMeterTimer.stop();
@@ -275,12 +283,12 @@ void CTessaroView::OnViewHandSign()
 
 void CTessaroView::LoadKeyboardBitmaps()
 {
-    m_pKeyboardPicture->LoadKeyboardBitmaps(IsFrameZoomed());
+    m_pKeyboardPicture->LoadKeyboardBitmaps(PictureScale());
 }
 
 void CTessaroView::LoadHandSigns()
 {
-    m_pHandSignPicture->LoadHandSigns(IsFrameZoomed());
+    m_pHandSignPicture->LoadHandSigns(PictureScale());
 }
 
 void CTessaroView::SetLogFont()
@@ -298,16 +306,52 @@ void CTessaroView::LayoutPanes()
     const int sliderH = m_pVolumeSlider->height();
     const int captionH = m_pSliderCaption->height();
 
-    m_pSliderCaption->move(m_pSliderCaption->x(), cy - sliderH / 2 - captionH - 10);
-    m_pVolumeSlider->move(m_pVolumeSlider->x(), cy - sliderH / 2);
-    m_pLevelMeter->move(m_pLevelMeter->x(), cy - m_pLevelMeter->height() / 2);
-    m_pMuteCheck->move(m_pMuteCheck->x(), cy + sliderH / 2 + m_pMuteCheck->height());
-    m_pKeyboardPicture->move(m_pKeyboardPicture->x(), cy - m_pKeyboardPicture->height() / 2);
+    // Maximised for a lesson, the keyboard with its mixer column and the
+    // hand sign stand in the middle of the window; otherwise where the
+    // template puts them.
+    int shift = 0;
+    const bool zoomed = IsFrameZoomed();
+    if (zoomed) {
+        const int left = qMin(qMin(m_pSliderCaption->x(), m_pVolumeSlider->x()),
+                              qMin(m_pLevelMeter->x(), m_pMuteCheck->x())) - m_nPaneShiftX;
+        const int right = m_pKeyboardPicture->x() + m_pKeyboardPicture->width() - m_nPaneShiftX;
+        shift = qMax(0, (width() - (right - left)) / 2 - left);
+    }
+    const int dx = shift - m_nPaneShiftX;
+    m_nPaneShiftX = shift;
+
+    m_pSliderCaption->move(m_pSliderCaption->x() + dx, cy - sliderH / 2 - captionH - 10);
+    m_pVolumeSlider->move(m_pVolumeSlider->x() + dx, cy - sliderH / 2);
+    m_pLevelMeter->move(m_pLevelMeter->x() + dx, cy - m_pLevelMeter->height() / 2);
+    m_pMuteCheck->move(m_pMuteCheck->x() + dx, cy + sliderH / 2 + m_pMuteCheck->height());
+    m_pKeyboardPicture->move(m_pKeyboardPicture->x() + dx, cy - m_pKeyboardPicture->height() / 2);
+    if (zoomed)
+        m_pHandSignPicture->move(qMax(0, (width() - m_pHandSignPicture->width()) / 2),
+                                 qMax(0, (height() - m_pHandSignPicture->height()) / 2));
+    else
+        m_pHandSignPicture->move(m_HandSignOrigin);
 
     const QRect edit = m_pLogEdit->geometry();
     m_pLogEdit->setGeometry(edit.left(), edit.top(), qMax(0, width() - 2 * edit.left()),
                             qMax(0, height() - 2 * edit.top() + captionH));
+    PlaceBeatMark();
     update();
+}
+
+void CTessaroView::PlaceBeatMark()
+{
+    if (!m_pBeatMark)
+        return;
+    // Grows with the pictures, but a fitted picture does not make it a
+    // second picture.
+    m_pBeatMark->SetScale(qMin(PictureScale(), kMaxBeatMarkScale));
+    // Top right, clear of the log's scroll bar; over every pane.
+    int right = width() - kBeatMarkMargin;
+    if (m_nViewMode == 2)
+        right = m_pLogEdit->geometry().right() - m_pLogEdit->verticalScrollBar()->width() -
+                kBeatMarkMargin;
+    m_pBeatMark->move(right - m_pBeatMark->width(), kBeatMarkMargin);
+    m_pBeatMark->raise();
 }
 
 void CTessaroView::resizeEvent(QResizeEvent* e)
@@ -514,6 +558,11 @@ void CTessaroView::SendToOutput(uint32_t packedMsg)
 
 void CTessaroView::AnimateMessage(uint32_t packedMsg)
 {
+    // The melody's direction decides how a chromatic note reads, in every
+    // pane, so it is followed before anything is drawn.
+    const NoteEvent e = ReadNoteEvent(packedMsg);
+    if (e.isNote && e.on)
+        m_Solfege.NoteOn(ToDisplayNote(e.note));
     if (m_nViewMode == 1)
         m_pKeyboardPicture->DrawKeyboardMessage(packedMsg);
     else if (m_nViewMode == 3)
@@ -610,7 +659,14 @@ void CTessaroView::OnCommand(unsigned id)
     case ID_PCKEY_FEMALE: OnFemale(); break;
     case ID_MIDI_TOGGLE_METRONOME: OnToggleMetronome(); break;
     case ID_MIDI_SETUP_METRONOME: OnSetupMetronome(); break;
-    default: break;
+    case ID_MIDI_CHROMATIC_SIGNS: OnChromaticSigns(); break;
+    case ID_VIEW_KEY_LETTERS: OnKeyNames(m_nKeyNames == 1 ? 0 : 1); break;
+    case ID_VIEW_KEY_SYLLABLES: OnKeyNames(m_nKeyNames == 2 ? 0 : 2); break;
+    case ID_VIEW_FIT_PICTURES: OnFitPictures(); break;
+    default:
+        if (id >= ID_MIDI_TONIC_FIRST && id < ID_MIDI_TONIC_FIRST + 12)
+            OnTonic(int(id - ID_MIDI_TONIC_FIRST));
+        break;
     }
 }
 
@@ -658,7 +714,14 @@ bool CTessaroView::IsCommandChecked(unsigned id) const
     case ID_MIDI_TOGGLE_METRONOME: return m_bMetronomeOn != 0;
     case ID_PCKEY_MALE: return m_bMale != 0;
     case ID_PCKEY_FEMALE: return m_bMale == 0;
-    default: return false;
+    case ID_MIDI_CHROMATIC_SIGNS: return m_bChromaticSigns != 0;
+    case ID_VIEW_KEY_LETTERS: return m_nKeyNames == 1;
+    case ID_VIEW_KEY_SYLLABLES: return m_nKeyNames == 2;
+    case ID_VIEW_FIT_PICTURES: return m_bFitPictures != 0;
+    default:
+        if (id >= ID_MIDI_TONIC_FIRST && id < ID_MIDI_TONIC_FIRST + 12)
+            return m_nTonic == int(id - ID_MIDI_TONIC_FIRST);
+        return false;
     }
 }
 

@@ -13,6 +13,7 @@
 #include "view/CViewSettings.h"
 #include "view/IKeyPaneHost.h"
 #include "view/IPCKeyHost.h"
+#include "view/Solfege.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -33,6 +34,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QSlider;
 class CMetronome;
+class CBeatMark;
 class CPCKeyboard;
 
 class CTessaroView : public QWidget,
@@ -139,10 +141,26 @@ public:
     void TrackKeySlot(uint32_t packedMsg) override;
     int m_nMouseNote = -1;
 
+    // The lesson's settings (TessaroViewLesson.cpp): the tonic of movable
+    // do, the chromatic signs, the names on held keys and the picture scale.
+    void OnTonic(int tonic);
+    void OnChromaticSigns();
+    void OnKeyNames(int names);
+    void OnFitPictures();
+    // The scale the pictures are shown at: 1 normal, 2 maximised, and with
+    // the pictures fitted the largest that the window holds for the pane
+    // that shows.
+    int PictureScale() const;
+    QString KeyLabel(int displayNote) const override;
+    const CSolfege& Solfege() const { return m_Solfege; }
+
     // The metronome (TessaroViewMetronome.cpp)
     void OnToggleMetronome();
     void OnSetupMetronome();
     CMetronome& Metronome() const { return *m_pMetronome; }
+    // The beat made visible, in the top right corner in every pane while
+    // the metronome runs.
+    CBeatMark* BeatMark() const { return m_pBeatMark; }
 
     bool IsFrameZoomed() const;
     CLogDocument* GetDocument() const { return m_pDoc; }
@@ -220,6 +238,15 @@ private:
     bool LogEditHasFocus() const;
     void OnEditCommand(unsigned id);
 
+    static constexpr int kMaxBeatMarkScale = 4;
+    static constexpr int kBeatMarkMargin = 6;
+    void PlaceBeatMark();
+    // Reloads the pane that shows after a lesson setting changed.
+    void ReloadPictures();
+    // The largest scale at which a picture of the normal size `picture`
+    // (plus `beside` unscaled pixels to its left) fits the view, at least 2.
+    int FitScale(QSize picture, int beside) const;
+
     CLogDocument* m_pDoc;
     IViewFrame* m_pFrame;
     QFont m_LogFontNormal;
@@ -227,6 +254,11 @@ private:
     QSize m_formSize;
     bool m_bShutDown = false;
     CThruPath m_Thru{*this, m_OutDevice};
+    CSolfege m_Solfege;
+    // How far the keyboard pane and the mixer controls stand right of their
+    // template places (centred in a maximised window).
+    int m_nPaneShiftX = 0;
+    QPoint m_HandSignOrigin;
     std::unique_ptr<CLogBuffer> m_pLogBuffer; // on the log edit's document
     bool m_bFlushQueued = false;
     uint64_t m_nReportedInputLoss = 0;
@@ -234,4 +266,5 @@ private:
     // Declared after m_OutDevice, which the metronome sends to: gone before it.
     std::unique_ptr<CMetronome> m_pMetronome;
     CPCKeyboard* m_pPCKeyboard = nullptr;
+    CBeatMark* m_pBeatMark = nullptr; // deleted before the metronome it reads
 };

@@ -19,4 +19,8 @@ void CViewSettings::ReadSettings()
     m_nMM = static_cast<unsigned>(Settings::Read(Settings::MetronomeMM));
     m_nPPM = static_cast<unsigned>(Settings::Read(Settings::MetronomePPM));
     m_bMale = Settings::Read(Settings::Male);
+    m_nTonic = Settings::Read(Settings::Tonic);
+    m_bChromaticSigns = Settings::Read(Settings::ChromaticSigns);
+    m_nKeyNames = Settings::Read(Settings::KeyNames);
+    m_bFitPictures = Settings::Read(Settings::FitPictures);
 }

@@ -23,4 +23,11 @@ public:
     unsigned m_nMM = 100;         // metronome pulses per minute
     unsigned m_nPPM = 4;          // metronome pulses per measure
     int m_bMale = 0;              // 1: the PC keyboard sounds an octave lower
+    // For the lesson: the tonic of movable do,
+    // the chromatic signs, names on held keys (0 none, 1 letters, 2
+    // syllables), and the maximised pictures fitted to the window.
+    int m_nTonic = 0;
+    int m_bChromaticSigns = 0;
+    int m_nKeyNames = 0;
+    int m_bFitPictures = 0;
 };

@@ -2,27 +2,17 @@
 
 #include "res/ResourceIds.h"
 
-int HandSignHolderIndex(int degree)
+unsigned HandSignBitmapId(int sign, bool large)
 {
-    switch (degree) {
-    case -1: return kBlankHandSign;
-    case 0: return 1;
-    case 2: return 2;
-    case 4: return 3;
-    case 5: return 4;
-    case 7: return 5;
-    case 9: return 6;
-    case 11: return 7;
-    case 12: return 8;
-    default: return -1;
-    }
-}
-
-unsigned HandSignBitmapId(int holder, bool large)
-{
-    if (holder == kBlankHandSign)
+    if (sign == kSignBlank)
         return large ? IDB_HANDSIGN_BLANK_L : IDB_HANDSIGN_BLANK;
-    return (large ? IDB_HANDSIGN_FIRST_L : IDB_HANDSIGN_FIRST) + unsigned(holder - 1);
+    if (sign >= kSignDo && sign <= kSignHighDo)
+        return (large ? IDB_HANDSIGN_FIRST_L : IDB_HANDSIGN_FIRST) + unsigned(sign - kSignDo);
+    // The chromatic bitmaps run di ri fi si li ra me se le te, as the indexes do.
+    if (sign >= kSignRaisedFirst && sign < kHandSignCount)
+        return (large ? IDB_HANDSIGN_CHROMATIC_FIRST_L : IDB_HANDSIGN_CHROMATIC_FIRST) +
+               unsigned(sign - kSignRaisedFirst);
+    return 0;
 }
 
 int GetHighestHeldKey(const GUIKeySlots& keySlots)

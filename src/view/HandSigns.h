@@ -1,19 +1,16 @@
 #pragma once
-// Which hand-sign picture belongs to which scale degree, and which key is the
-// highest one held. The degree is the display note minus 60 (C major from
-// middle C); -1 is the blank picture shown when nothing is held.
+// Where each hand-sign picture comes from, and which key is the highest one
+// held. Pictures are numbered by their sign index (Solfege.h): 0 the blank
+// picture, then do .. do', then the raised and the lowered chromatic signs.
 #include "view/KeyboardGeometry.h"
+#include "view/Solfege.h"
 
-// Holders of the pane: the blank picture and the eight signs do re mi fa so
-// la ti do'.
-constexpr int kHandSignHolders = 9;
-constexpr int kBlankHandSign = 0;
+// One holder per picture of the pane.
+constexpr int kHandSignHolders = kHandSignCount;
 
-// The holder of a degree's picture: 0 for -1 (blank), 1..8 for 0 2 4 5 7 9
-// 11 12; -1 for the black keys and every degree outside.
-int HandSignHolderIndex(int degree);
-// The bitmap of a holder at either size.
-unsigned HandSignBitmapId(int holder, bool large);
+// The bitmap of a sign at the normal size or twice that; 0 for an index
+// outside the set.
+unsigned HandSignBitmapId(int sign, bool large);
 
 // The highest key slot (12 down to 0) that is pressed; -1 if none.
 int GetHighestHeldKey(const GUIKeySlots& keySlots);

@@ -6,6 +6,7 @@
 #include "view/KeyboardGeometry.h"
 
 #include <QPoint>
+#include <QString>
 
 #include <cstdint>
 
@@ -18,6 +19,9 @@ public:
     // The display note of a played note, and its key slot (-1 off the picture).
     virtual int ToDisplayNote(int note) const = 0;
     virtual int GetKeySlotIndex(int note) const = 0;
+    // The name written on a held key of a display note (a letter or a
+    // syllable, as the lesson asks); empty when the keys carry no names.
+    virtual QString KeyLabel(int displayNote) const = 0;
 
 protected:
     ~IKeyPaneHost() = default;

@@ -60,6 +60,13 @@ const KeyboardScale& ScaleFor(bool maximised)
     return maximised ? kMaximisedScale : kNormalScale;
 }
 
+KeyboardScale ScaleAt(int scale)
+{
+    const KeyboardScale& n = kNormalScale;
+    return {n.overlap * scale, n.leftMargin * scale, n.blackTop * scale, n.whiteTop * scale,
+            n.blackOffset * scale};
+}
+
 QRect WhiteKeyRect(int displayNote, const KeyboardScale& scale, QSize whiteKey)
 {
     const int w = GetWhiteKeyIndex(displayNote);
@@ -87,7 +94,7 @@ const KeyboardBitmapSet& KeyboardBitmaps(bool maximised)
     return maximised ? kMaximisedSet : kNormalSet;
 }
 
-unsigned GetWhiteKeyBitmapID(int k, const GUIKeySlots& keySlots, bool maximised)
+ReleasedWhiteKey GetReleasedWhiteKey(int k, const GUIKeySlots& keySlots)
 {
     const int last = int(keySlots.size()) - 1;
     auto held = [&](int j) { return j >= 0 && j <= last && keySlots[size_t(j)].IsPressed(); };
@@ -97,15 +104,13 @@ unsigned GetWhiteKeyBitmapID(int k, const GUIKeySlots& keySlots, bool maximised)
         leftHeld = held(IsWhiteKey(kFirstDisplayNote + k - 1) ? k - 1 : k - 2);
     if (k < last)
         rightHeld = held(IsWhiteKey(kFirstDisplayNote + k + 1) ? k + 1 : k + 2);
-
-    const KeyboardBitmapSet& set = KeyboardBitmaps(maximised);
     if (leftHeld && rightHeld)
-        return set.whiteUpBoth;
+        return ReleasedWhiteKey::BothHeld;
     if (rightHeld)
-        return set.whiteUpRight;
+        return ReleasedWhiteKey::RightHeld;
     if (leftHeld)
-        return set.whiteUpLeft;
-    return set.whiteUp;
+        return ReleasedWhiteKey::LeftHeld;
+    return ReleasedWhiteKey::Alone;
 }
 
 NoteEvent ReadNoteEvent(uint32_t packedMsg)

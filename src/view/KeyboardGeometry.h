@@ -41,6 +41,9 @@ constexpr KeyboardScale kNormalScale{2, 6, 2, 78, 14};
 constexpr KeyboardScale kMaximisedScale{4, 12, 4, 156, 28};
 
 const KeyboardScale& ScaleFor(bool maximised);
+// Every scale's pictures are the normal ones drawn s times as large, so their
+// placement is the normal placement times s.
+KeyboardScale ScaleAt(int scale);
 
 // The rectangle a key overlay is drawn into, for display notes 60..72 of the
 // right colour; an empty rectangle otherwise. The sizes are those of the
@@ -59,7 +62,10 @@ const KeyboardBitmapSet& KeyboardBitmaps(bool maximised);
 // The released picture of the white key of slot k (0..12). White-key
 // bitmaps overlap their neighbours, so a released key must not paint over the
 // edge of a held neighbour: the picture depends on which neighbours are held.
-unsigned GetWhiteKeyBitmapID(int k, const GUIKeySlots& keySlots, bool maximised);
+// By role, so it holds at every scale; in the order of the released bitmaps
+// of a set (304, 352, 353, 354 at the normal scale).
+enum class ReleasedWhiteKey { Alone, RightHeld, BothHeld, LeftHeld };
+ReleasedWhiteKey GetReleasedWhiteKey(int k, const GUIKeySlots& keySlots);
 
 // A note-on or note-off, as the displays read it: a note-on of velocity 0
 // is a release. isNote is false for every other message.

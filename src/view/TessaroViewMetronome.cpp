@@ -4,6 +4,7 @@
 #include "dialogs/CSetupMIDIMetronomeDlg.h"
 #include "platform/Settings.h"
 #include "platform/Ticks.h"
+#include "view/CBeatMark.h"
 #include "view/CMetronome.h"
 #include "view/DumpLine.h"
 
@@ -14,6 +15,7 @@ void CTessaroView::OnToggleMetronome()
     if (m_bMetronomeOn) {
         m_bMetronomeOn = 0;
         m_pMetronome->Stop();
+        m_pBeatMark->Stop();
         return;
     }
     m_bMetronomeOn = 1;
@@ -23,7 +25,9 @@ void CTessaroView::OnToggleMetronome()
     m_dwStartTicks = GetTickCountMs();
     // Without a timer thread the switch stays on with no pulses; the next
     // toggle clears it.
-    m_pMetronome->Start(m_nMM, m_nPPM);
+    // The mark follows from the first pulse on: Start clears the record.
+    if (m_pMetronome->Start(m_nMM, m_nPPM))
+        m_pBeatMark->Start();
 }
 
 void CTessaroView::OnSetupMetronome()

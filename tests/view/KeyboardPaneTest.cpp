@@ -1,8 +1,10 @@
-// The keyboard picture: notes paint their keys at both scales and stay down
-// through repaints and other panes; the mouse plays it, its events delivered
-// as the window system delivers them (the pressed widget keeps the mouse).
+// The keyboard picture: notes paint their keys at every scale, with their
+// names when the lesson asks, and stay down through repaints and other panes;
+// the mouse plays it, its events delivered as the window system delivers them
+// (the pressed widget keeps the mouse).
 #define QTEST_QPA_MOUSE_HANDLING
 #include "ViewFixture.h"
+#include "res/artgen/ScaledArt.h"
 
 #include <QPainter>
 
@@ -93,6 +95,81 @@ TEST_F(KeyboardPaneTest, EveryKeyPaintsInItsRectangleComesBackUpAndIsFoundAtBoth
         for (uint32_t msg : {On(59), On(73), MakeControlChange(0, 7, 100)})
             Draw(msg);
         EXPECT_TRUE(Down().empty());
+    }
+}
+
+// Held keys side by side (overlapping white-key overlays) and a black key,
+// named by letters at one scale and by syllables at the other.
+TEST_F(KeyboardPaneTest, HeldKeysCarryTheirNamesOnlyOnThemselvesUntilReleased)
+{
+    const std::vector<int> held{61, 64, 65, 72};
+    for (auto [f, names] : {std::pair{1, ID_VIEW_KEY_LETTERS}, std::pair{2, ID_VIEW_KEY_SYLLABLES}}) {
+        Pane()->LoadKeyboardBitmaps(f);
+        const QImage plain = Shown();
+        for (int d : held)
+            Draw(On(d));
+        const QImage unnamed = Shown();
+        for (int d : held)
+            Draw(Off(d));
+        Command(names); // reloads at the window's own scale
+        Pane()->LoadKeyboardBitmaps(f);
+        for (int d : held)
+            Draw(On(d));
+        const QImage named = Shown();
+        QImage outside = named;
+        for (int d : held) {
+            const QRect r = KeyRect(d, f);
+            EXPECT_NE(named.copy(r), unnamed.copy(r)) << d << " x" << f << ": no name";
+            EXPECT_TRUE(HasRedDot(named, r)) << d << " x" << f;
+            QPainter(&outside).drawImage(r.topLeft(), unnamed.copy(r));
+        }
+        EXPECT_EQ(outside, unnamed) << "x" << f << ": a name outside its key";
+        Pane()->LoadKeyboardBitmaps(f); // composed afresh: the same names
+        EXPECT_EQ(Shown(), named) << "x" << f;
+        for (int d : {65, 61, 72, 64})
+            Draw(Off(d));
+        EXPECT_EQ(Shown(), plain) << "x" << f << ": a name left behind";
+        Command(names); // names off again
+    }
+}
+
+// A maximised window fitted to a big screen: the pictures drawn at scale 3.
+TEST_F(KeyboardPaneTest, ScaleThreeIsTheNormalPictureThreeTimesOverAndPlays)
+{
+    Pane()->LoadKeyboardBitmaps(3);
+    m_pView->LayoutPanes();
+    if (artgen::KeyboardBitmapsAt(3).empty()) {
+        EXPECT_EQ(Pane()->Scale(), 2);
+        EXPECT_EQ(Shown().size(), QSize(348, 248));
+        GTEST_SKIP() << "the artwork generator draws no scale 3 yet; the pane falls back to scale 2";
+    }
+    ASSERT_EQ(Pane()->Scale(), 3);
+    const QImage plain = Shown();
+    ASSERT_EQ(plain.size(), QSize(522, 372));
+    const QPoint origin = Pane()->pos() + Pane()->PictureOrigin();
+    // Opposite corners of hit-map areas where the key fills them, as
+    // whole 3 x 3 blocks; beside them no key.
+    const struct { int note; QRect area; } keys[] = {
+        {60, QRect(QPoint(6, 6), QPoint(25, 117))}, {61, QRect(QPoint(20, 2), QPoint(31, 69))},
+        {65, QRect(QPoint(66, 6), QPoint(85, 117))}, {72, QRect(QPoint(146, 6), QPoint(167, 117))}};
+    for (const auto& k : keys) {
+        const QRect a(k.area.topLeft() * 3, k.area.size() * 3);
+        for (QPoint p : {a.topLeft(), a.bottomRight()})
+            EXPECT_EQ(m_pView->HitTestKeyboard(origin + p), k.note) << k.note << " at " << p.x() << "," << p.y();
+    }
+    for (QPoint p : {QPoint(17, 180), QPoint(105, 6), QPoint(504, 354)})
+        EXPECT_EQ(m_pView->HitTestKeyboard(origin + p), -1) << p.x() << "," << p.y();
+
+    Command(ID_VIEW_KEY_LETTERS);
+    Pane()->LoadKeyboardBitmaps(3);
+    for (int d : {61, 64}) {
+        Draw(On(d));
+        QImage shown = Shown();
+        EXPECT_TRUE(HasRedDot(shown, KeyRect(d, 3))) << d;
+        QPainter(&shown).drawImage(KeyRect(d, 3).topLeft(), plain.copy(KeyRect(d, 3)));
+        EXPECT_EQ(shown, plain) << d << ": drawn outside its rectangle";
+        Draw(Off(d));
+        EXPECT_EQ(Shown(), plain) << d;
     }
 }
 

@@ -19,6 +19,13 @@ std::vector<ArtFile> MakeHandSignArt();
 std::vector<ArtFile> MakeToolbarArt();
 std::vector<ArtFile> MakeIconArt(); // application icon and the large cursor
 
+// One scale of the keyboard set and of the hand signs, as .bmp files: what
+// the Make* functions write at scales 1 and 2 and ScaledArt.h serves at any.
+// In the order of KeyboardBitmapsAt and the sign numbers of HandSignBitmapAt.
+std::vector<QByteArray> KeyboardSet(int scale);
+QByteArray HandSignPicture(int sign, int scale);
+inline constexpr int kHandSignCount = 19;
+
 // The application icon for the desktop's icon theme, made at build time and
 // installed (not committed): icon-<size>.png at each of these sizes, and
 // icon.svg for any other.

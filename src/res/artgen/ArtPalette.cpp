@@ -88,14 +88,22 @@ std::vector<uint8_t> Quantize(const QImage& image, const std::vector<QRgb>& pale
     std::vector<uint8_t> out(size_t(rgb.width()) * size_t(rgb.height()));
     std::unordered_map<QRgb, uint8_t> memo;
     size_t n = 0;
+    // Most pixels repeat their left neighbour (the ground, the fills), so the
+    // last answer is kept at hand: the large pictures are made at run time.
+    QRgb last = 0xFFFFFFFFu;
+    uint8_t lastIndex = 0;
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x) {
             const QRgb c = line[x] & 0xFFFFFFu;
-            auto it = memo.find(c);
-            if (it == memo.end())
-                it = memo.emplace(c, NearestEntry(palette, c)).first;
-            out[n++] = it->second;
+            if (c != last) {
+                auto it = memo.find(c);
+                if (it == memo.end())
+                    it = memo.emplace(c, NearestEntry(palette, c)).first;
+                last = c;
+                lastIndex = it->second;
+            }
+            out[n++] = lastIndex;
         }
     }
     return out;

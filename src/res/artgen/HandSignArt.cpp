@@ -1,11 +1,15 @@
 // The solfege hand signs in the Curwen manner, one picture per degree of the
-// major scale and a blank one, at 280 x 240 and at twice that size.
+// major scale, one per raised and lowered degree (di ri fi si li, ra me se le
+// te) and a blank one, at 280 x 240 and at any whole multiple of that.
 //
 // They are watched over video calls, often small and blurred, so each sign is
 // a bold silhouette first: a skin-coloured hand with a thick dark outline on a
 // light ground, the forearm in a sleeve coming in from the edge. The hand sits
-// higher as the degree rises, which a ladder at the right repeats, and the
-// syllable is written in the corner.
+// higher as the degree rises, evenly, so that its height alone tells the order
+// (a raised or lowered degree halfway between its neighbours); a ladder at the
+// right repeats it, and the syllable is written in the corner. A raised sign
+// is the sign below it tipped to point up, a lowered one the sign above it
+// tipped to point down, as the Kodaly teachers show them.
 #include "res/artgen/ArtGen.h"
 
 #include "res/artgen/ArtColours.h"
@@ -26,7 +30,7 @@ namespace {
 
 constexpr int kWidth = 280, kHeight = 240;
 // Hands are designed at 1/1.4 of the size they are shown at.
-constexpr double kHandSize = 1.4;
+constexpr double kHandSize = 1.25;
 constexpr double kPi = 3.14159265358979323846;
 
 Part Skin()
@@ -169,14 +173,14 @@ std::vector<Part> Fist(FistThumb thumbWay, bool bIndexOut)
 // ---------------------------------------------------------------------------
 // The forearm from the wrist towards the elbow, in a sleeve from a little
 // below the wrist on.
-std::vector<Part> Arm(QPointF wrist, QPointF elbow)
+std::vector<Part> Arm(QPointF wrist, QPointF elbow, double cuffLength)
 {
     const QPointF along = elbow - wrist;
     const QPointF u = along / std::hypot(along.x(), along.y());
     Part arm = Skin();
     arm.Add(Capsule(wrist, elbow, 13.5 * kHandSize, 17 * kHandSize));
     Part sleeve = Sleeve();
-    const QPointF cuff = wrist + u * (58 * kHandSize);
+    const QPointF cuff = wrist + u * (cuffLength * kHandSize);
     sleeve.Add(Capsule(cuff, elbow + u * 100.0, 20 * kHandSize, 24 * kHandSize));
     sleeve.Crease(Curve({ cuff + QPointF(-u.y(), u.x()) * (12 * kHandSize) + u * 9.0, cuff + u * 12.0,
                           cuff - QPointF(-u.y(), u.x()) * (12 * kHandSize) + u * 9.0 }));
@@ -211,52 +215,171 @@ HandModel FaHand() { return { Fist(FistThumb::Out, false), { 6, -30 } }; }
 HandModel TiHand() { return { Fist(FistThumb::Across, true), { -4, -44 } }; }
 HandModel FlatHandModel() { return { FlatHand(), { 0, -44 } }; }
 
+// Where a sign stands: in half rungs of the ladder, do 0 ... high do 14; a
+// raised or lowered degree on the odd step between its neighbours.
+constexpr int kTopStep = 14;
+// The height of the skin (its mean: the hand and the bit of wrist before the
+// sleeve) at step 0 and per step: even steps, a degree apart 2 steps, so the
+// eye reads the order by height.
+constexpr double kLowestSkin = 172, kSkinPerStep = 7.9;
+constexpr double kCuff = 24; // wrist to the sleeve's cuff, in hand units
+
 struct Sign {
     const char* syllable;   // null for the blank picture
-    int degree;             // 0..7 up the ladder, -1 for the blank picture
+    int step;               // 0..kTopStep up the ladder, -1 for the blank picture
+    int tip;                // +1 raised (points up), -1 lowered (points down), 0 neither
     HandModel (*hand)();
     double armAngle;        // direction from the wrist to the elbow, degrees (90: down)
-    Placement at;
+    Placement at;           // the centre's height is found by HandHeights
 };
 
+// A raised or lowered degree: its neighbour's sign turned about the hand,
+// the forearm turning by armTurn (the wrist bends, so that the arm still
+// comes in from the left or below, clear of the ladder and the syllable);
+// dx moves a hand that points down to the right clear of the syllable.
+Sign Tipped(Sign sign, const char* syllable, int step, int tip, double turn, double armTurn, double dx = 0)
+{
+    sign.at.centre.rx() += dx;
+    sign.syllable = syllable;
+    sign.step = step;
+    sign.tip = tip;
+    sign.armAngle += armTurn;
+    sign.at.angle += turn;
+    return sign;
+}
+
+// In the order of HandSignBitmapAt: blank, do re mi fa so la ti do', di ri fi
+// si li, ra me se le te. Angles turn clockwise, so a raised sign turns
+// against the clock where it points right and with it where it points left.
+const std::vector<Sign>& Signs()
+{
+    static const std::vector<Sign> signs = [] {
+        const Sign doSign{ "do", 0, 0, DoHand, 165, { { 138, 0 }, 0, 1, false } };
+        const Sign re{ "re", 2, 0, FlatHandModel, 140, { { 150, 0 }, 52, 0.85, false } };
+        const Sign mi{ "mi", 4, 0, FlatHandModel, 172, { { 158, 0 }, 90, 0.45, false } };
+        const Sign fa{ "fa", 6, 0, FaHand, 172, { { 160, 0 }, 90, 1, false } };
+        // The back of the hand, fingers across, thumb on top.
+        const Sign so{ "so", 8, 0, FlatHandModel, 180, { { 150, 0 }, 90, 1, false } };
+        const Sign la{ "la", 10, 0, FlatHandModel, 182, { { 160, 0 }, 160, 0.9, true } };
+        const Sign ti{ "ti", 12, 0, TiHand, 112, { { 160, 0 }, -28, 1, false } };
+        const Sign high{ "do'", 14, 0, DoHand, 100, { { 138, 0 }, 0, 1, false } };
+        return std::vector<Sign>{
+            { nullptr, -1, 0, nullptr, 0, {} },
+            doSign, re, mi, fa, so, la, ti, high,
+            Tipped(doSign, "di", 1, 1, -28, -20), Tipped(re, "ri", 3, 1, -15, -15),
+            Tipped(fa, "fi", 7, 1, -115, -50), Tipped(so, "si", 9, 1, -38, -38),
+            Tipped(la, "li", 11, 1, -55, -30),
+            Tipped(re, "ra", 1, -1, 70, 40, -14), Tipped(mi, "me", 3, -1, 40, 32, -20),
+            Tipped(so, "se", 7, -1, 40, 30, -12),
+            Tipped(la, "le", 9, -1, 35, 25), Tipped(ti, "te", 11, -1, -75, 18, -20),
+        };
+    }();
+    return signs;
+}
+
+struct Figure {
+    std::vector<Part> parts; // back to front: forearm, sleeve, the hand's parts
+};
+
+Figure Pose(const Sign& sign, Placement at)
+{
+    const HandModel model = sign.hand();
+    const QTransform t = HandTransform(model.centre, at);
+    const QPointF wrist = t.map(QPointF(0, 4));
+    const double armAngle = sign.armAngle * kPi / 180;
+    const QPointF elbow = wrist + 420.0 * QPointF(std::cos(armAngle), std::sin(armAngle));
+    // The forearm, the sleeve over it, then the hand in front.
+    Figure figure;
+    figure.parts = Arm(wrist, elbow, kCuff);
+    for (const Part& part : model.parts)
+        figure.parts.push_back(part.Mapped(t));
+    return figure;
+}
+
+// The mean height of the skin within the picture, found at a pixel per unit
+// (the mean of many rows is finer than that).
+double SkinHeight(const Figure& figure)
+{
+    // The parts painted back to front, the sleeve hiding the forearm: what
+    // shows of the skin, without the cost of path arithmetic.
+    QImage mask(kWidth, kHeight, QImage::Format_Grayscale8);
+    mask.fill(0);
+    QPainter p(&mask);
+    for (size_t i = 0; i < figure.parts.size(); ++i)
+        for (const QPainterPath& s : figure.parts[i].shapes)
+            p.fillPath(s, i == 1 ? Qt::black : Qt::white);
+    p.end();
+    double sum = 0, count = 0;
+    for (int y = 0; y < mask.height(); ++y) {
+        const uchar* line = mask.constScanLine(y);
+        for (int x = 0; x < mask.width(); ++x)
+            if (line[x]) {
+                sum += y;
+                ++count;
+            }
+    }
+    return count ? sum / count + 0.5 : 0;
+}
+
+// Each sign's placement with its height set so that the skin's mean height
+// is its step's: hands and poses differ in shape, so the hand's own centre
+// would not rise evenly.
+const std::vector<Placement>& Placements()
+{
+    static const std::vector<Placement> placements = [] {
+        std::vector<Placement> out;
+        for (const Sign& sign : Signs()) {
+            Placement at = sign.at;
+            if (sign.hand) {
+                const double target = kLowestSkin - sign.step * kSkinPerStep;
+                at.centre.setY(target);
+                for (int i = 0; i < 3; ++i) // the frame's edges clip some of the skin
+                    at.centre.ry() += target - SkinHeight(Pose(sign, at));
+            }
+            out.push_back(at);
+        }
+        return out;
+    }();
+    return placements;
+}
+
 // Eight rungs up the right edge, do at the bottom just above the syllable;
-// the current degree's rung is marked. Arms come in from the left and the
+// the current degree's rung is marked, and a raised or lowered degree gets a
+// small arrow between its two rungs. Arms come in from the left and the
 // bottom, so nothing covers it.
-void DrawLadder(QPainter& p, int degree)
+void DrawLadder(QPainter& p, const Sign& sign)
 {
     for (int k = 0; k < 8; ++k) {
         const double y = 170 - k * 19;
-        const bool current = k == degree;
+        const bool current = sign.step == 2 * k;
         QPen pen{ QColor(current ? kAccent : kLadder) };
         pen.setWidthF(current ? 5.0 : 3.0);
         pen.setCapStyle(Qt::RoundCap);
         p.setPen(pen);
         p.drawLine(QPointF(current ? 246 : 251, y), QPointF(current ? 270 : 265, y));
     }
+    if (sign.step >= 0 && sign.step % 2) {
+        const double y = 170 - sign.step * 9.5, d = sign.tip > 0 ? -1 : 1;
+        QPolygonF arrow;
+        arrow << QPointF(258, y + 4.2 * d) << QPointF(265.5, y - 3.2 * d) << QPointF(250.5, y - 3.2 * d);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(kAccent));
+        p.drawPolygon(arrow);
+    }
 }
 
-QImage RenderSign(const Sign& sign, double unit)
+void DrawSign(SuperCanvas& canvas, const Sign& sign, const Placement& at)
 {
-    SuperCanvas canvas(int(kWidth * unit), int(kHeight * unit), unit, kPaper);
     {
         QPainter p;
         canvas.Begin(p);
-        DrawLadder(p, sign.degree);
+        DrawLadder(p, sign);
         p.end();
     }
     if (sign.hand) {
-        const HandModel model = sign.hand();
-        const QTransform t = HandTransform(model.centre, sign.at);
-        const QPointF wrist = t.map(QPointF(0, 4));
-        const double armAngle = sign.armAngle * kPi / 180;
-        const QPointF elbow = wrist + 420.0 * QPointF(std::cos(armAngle), std::sin(armAngle));
-        // The forearm, the sleeve over it, then the hand in front.
-        std::vector<Part> all = Arm(wrist, elbow);
-        for (const Part& part : model.parts)
-            all.push_back(part.Mapped(t));
         PartStyle style;
         style.ink = kInk;
-        DrawParts(canvas, all, style);
+        DrawParts(canvas, Pose(sign, at).parts, style);
     }
     if (sign.syllable) {
         QPainter p;
@@ -271,34 +394,33 @@ QImage RenderSign(const Sign& sign, double unit)
         p.strokePath(LetteringPath(text, QPointF(kWidth - 14 - width, kHeight - 16), xHeight), pen);
         p.end();
     }
-    return canvas.Resolve();
 }
 
 } // namespace
 
+QByteArray HandSignPicture(int sign, int scale)
+{
+    const Sign& s = Signs()[size_t(sign)];
+    const Placement& at = Placements()[size_t(sign)];
+    return EncodeArtBitmap(RenderSupersampled(kWidth * scale, kHeight * scale, scale, kPaper,
+                                              SuperFactorForScale(scale),
+                                              [&](SuperCanvas& canvas) { DrawSign(canvas, s, at); }));
+}
+
 std::vector<ArtFile> MakeHandSignArt()
 {
-    const Sign signs[] = {
-        { nullptr, -1, nullptr, 0, {} },
-        { "do", 0, DoHand, 95, { { 140, 178 }, 0, 1, false } },
-        { "re", 1, FlatHandModel, 140, { { 152, 156 }, 52, 0.85, false } },
-        { "mi", 2, FlatHandModel, 165, { { 160, 140 }, 90, 0.75, false } },
-        { "fa", 3, FaHand, 172, { { 165, 122 }, 90, 1, false } },
-        { "so", 4, FlatHandModel, 90, { { 150, 104 }, 0, 1, false } },
-        { "la", 5, FlatHandModel, 182, { { 165, 96 }, 160, 0.9, true } },
-        { "ti", 6, TiHand, 92, { { 165, 88 }, 0, 1, false } },
-        { "do'", 7, DoHand, 95, { { 140, 62 }, 0, 1, false } },
+    // Blank, the eight degrees, the ten raised and lowered ones.
+    auto id = [](int sign, int scale) -> unsigned {
+        if (sign == 0)
+            return scale == 1 ? 174 : 149;
+        if (sign <= 8)
+            return (scale == 1 ? 166 : 150) + unsigned(sign - 1);
+        return (scale == 1 ? 180 : 190) + unsigned(sign - 9);
     };
-    const unsigned normalIds[] = { 174, 166, 167, 168, 169, 170, 171, 172, 173 };
-    const unsigned largeIds[] = { 149, 150, 151, 152, 153, 154, 155, 156, 157 };
-
     std::vector<ArtFile> files;
-    for (int scale = 1; scale <= 2; ++scale) {
-        for (size_t i = 0; i < std::size(signs); ++i) {
-            const unsigned id = scale == 1 ? normalIds[i] : largeIds[i];
-            files.push_back({ QStringLiteral("%1.bmp").arg(id), EncodeArtBitmap(RenderSign(signs[i], scale)) });
-        }
-    }
+    for (int scale = 1; scale <= 2; ++scale)
+        for (int sign = 0; sign < kHandSignCount; ++sign)
+            files.push_back({ QStringLiteral("%1.bmp").arg(id(sign, scale)), HandSignPicture(sign, scale) });
     return files;
 }
 

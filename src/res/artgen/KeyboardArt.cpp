@@ -107,35 +107,39 @@ void DrawBlackKey(QPainter& p, int b, bool down)
         Dot(p, QPointF(x + kBlackWidth / 2.0, y + 50.0), 4.0);
 }
 
-QImage RenderKeyboard(int scale, const Held& held)
+// The keyboard with the keys of held down, or only the rows of cut (target
+// pixels) of it: an overlay needs just its own band, which at the large
+// scales is most of the set's time saved.
+QImage RenderKeyboard(int scale, const Held& held, QRect cut = {})
 {
-    SuperCanvas canvas(kWidth * scale, kHeight * scale, scale, kCase);
-    QPainter p;
-    canvas.Begin(p);
-    Box(p, 0, 0, kWidth, 1, kCaseEdge);
-    Box(p, 0, kHeight - 1, kWidth, 1, kCaseEdge);
-    Box(p, 0, 0, 1, kHeight, kCaseEdge);
-    Box(p, kWidth - 1, 0, 1, kHeight, kCaseEdge);
-    Box(p, kLeft, kFeltTop, 8 * kStep + kGap, kWhiteTop - kFeltTop, kFelt);
-    for (int w = 0; w < 8; ++w)
-        DrawWhiteKey(p, w, WhiteHeld(held, w));
-    for (int j = 0; j <= 8; ++j)
-        DrawGap(p, j, WhiteHeld(held, j - 1), WhiteHeld(held, j));
-    for (int i = 0; i < 5; ++i)
-        DrawBlackKey(p, kBlackPositions[i], held[size_t(kBlackSlots[i])]);
-    p.end();
-    return canvas.Resolve();
-}
-
-ArtFile Bmp(unsigned id, const QImage& image)
-{
-    return { QStringLiteral("%1.bmp").arg(id), EncodeArtBitmap(image) };
+    auto draw = [&](SuperCanvas& canvas) {
+        QPainter p;
+        canvas.Begin(p);
+        Box(p, 0, 0, kWidth, 1, kCaseEdge);
+        Box(p, 0, kHeight - 1, kWidth, 1, kCaseEdge);
+        Box(p, 0, 0, 1, kHeight, kCaseEdge);
+        Box(p, kWidth - 1, 0, 1, kHeight, kCaseEdge);
+        Box(p, kLeft, kFeltTop, 8 * kStep + kGap, kWhiteTop - kFeltTop, kFelt);
+        for (int w = 0; w < 8; ++w)
+            DrawWhiteKey(p, w, WhiteHeld(held, w));
+        for (int j = 0; j <= 8; ++j)
+            DrawGap(p, j, WhiteHeld(held, j - 1), WhiteHeld(held, j));
+        for (int i = 0; i < 5; ++i)
+            DrawBlackKey(p, kBlackPositions[i], held[size_t(kBlackSlots[i])]);
+        p.end();
+    };
+    if (cut.isNull())
+        return RenderSupersampled(kWidth * scale, kHeight * scale, scale, kCase, SuperFactorForScale(scale), draw);
+    SuperCanvas canvas(kWidth * scale, kHeight * scale, scale, kCase, SuperFactorForScale(scale), cut.top(),
+                       cut.height());
+    draw(canvas);
+    return canvas.Resolve().copy(cut.left(), 0, cut.width(), cut.height());
 }
 
 // The hit map: palette index 13 + k on the area of key slot k, 0 elsewhere.
 // White keys are painted first and the black keys over them, so a white key's
 // area is its full-height strip plus its wide lower part.
-ArtFile HitMap(unsigned id, int scale)
+QByteArray HitMap(int scale)
 {
     struct Area { int index, left, top, right, bottom; };
     static constexpr Area kAreas[] = {
@@ -159,27 +163,22 @@ ArtFile HitMap(unsigned id, int scale)
         palette[size_t(i)] = qRgb(i, i, i);
     for (int k = 0; k < 13; ++k)
         palette[size_t(13 + k)] = QColor::fromHsv(k * 360 / 13, 255, 230).rgb();
-    return { QStringLiteral("%1.bmp").arg(id), EncodeBmp8(w, h, pixels, palette) };
+    return EncodeBmp8(w, h, pixels, palette);
 }
 
-QImage WhiteKeyCut(const QImage& keyboard, int scale)
+QRect WhiteKeyCut(int scale)
 {
-    return keyboard.copy(QRect((kLeft + kStep) * scale, kOverlayTop * scale,
-                               kWhiteKeyWidth * scale, kWhiteKeyHeight * scale));
+    return QRect((kLeft + kStep) * scale, kOverlayTop * scale, kWhiteKeyWidth * scale, kWhiteKeyHeight * scale);
 }
 
-QImage BlackKeyCut(const QImage& keyboard, int scale)
+QRect BlackKeyCut(int scale)
 {
-    return keyboard.copy(QRect(kBlackLeft * scale, kBlackTop * scale,
-                               kBlackWidth * scale, kBlackHeight * scale));
+    return QRect(kBlackLeft * scale, kBlackTop * scale, kBlackWidth * scale, kBlackHeight * scale);
 }
 
-struct KeyboardIds {
-    unsigned picture, map, whiteDown, whiteUp, whiteUpRight, whiteUpBoth, whiteUpLeft,
-        blackDown, blackUp;
-};
+} // namespace
 
-void MakeSet(std::vector<ArtFile>& files, int scale, const KeyboardIds& ids)
+std::vector<QByteArray> KeyboardSet(int scale)
 {
     // The white-key overlays are all cut at D (slot 2), the black ones at C#.
     auto with = [](std::initializer_list<int> keys) {
@@ -189,24 +188,31 @@ void MakeSet(std::vector<ArtFile>& files, int scale, const KeyboardIds& ids)
         return held;
     };
     const QImage plain = RenderKeyboard(scale, Held{});
-    files.push_back(Bmp(ids.picture, plain));
-    files.push_back(HitMap(ids.map, scale));
-    files.push_back(Bmp(ids.whiteDown, WhiteKeyCut(RenderKeyboard(scale, with({ 2 })), scale)));
-    files.push_back(Bmp(ids.whiteUp, WhiteKeyCut(plain, scale)));
-    files.push_back(Bmp(ids.whiteUpRight, WhiteKeyCut(RenderKeyboard(scale, with({ 4 })), scale)));
-    files.push_back(Bmp(ids.whiteUpBoth, WhiteKeyCut(RenderKeyboard(scale, with({ 0, 4 })), scale)));
-    files.push_back(Bmp(ids.whiteUpLeft, WhiteKeyCut(RenderKeyboard(scale, with({ 0 })), scale)));
-    files.push_back(Bmp(ids.blackDown, BlackKeyCut(RenderKeyboard(scale, with({ 1 })), scale)));
-    files.push_back(Bmp(ids.blackUp, BlackKeyCut(plain, scale)));
+    const QRect white = WhiteKeyCut(scale), black = BlackKeyCut(scale);
+    return {
+        EncodeArtBitmap(plain),
+        HitMap(scale),
+        EncodeArtBitmap(RenderKeyboard(scale, with({ 2 }), white)),
+        EncodeArtBitmap(plain.copy(white)),
+        EncodeArtBitmap(RenderKeyboard(scale, with({ 4 }), white)),
+        EncodeArtBitmap(RenderKeyboard(scale, with({ 0, 4 }), white)),
+        EncodeArtBitmap(RenderKeyboard(scale, with({ 0 }), white)),
+        EncodeArtBitmap(RenderKeyboard(scale, with({ 1 }), black)),
+        EncodeArtBitmap(plain.copy(black)),
+    };
 }
-
-} // namespace
 
 std::vector<ArtFile> MakeKeyboardArt()
 {
+    // In the order of KeyboardSet.
+    const unsigned ids[2][9] = { { 301, 302, 303, 304, 352, 353, 354, 305, 306 },
+                                 { 307, 308, 309, 310, 348, 349, 350, 311, 312 } };
     std::vector<ArtFile> files;
-    MakeSet(files, 1, { 301, 302, 303, 304, 352, 353, 354, 305, 306 });
-    MakeSet(files, 2, { 307, 308, 309, 310, 348, 349, 350, 311, 312 });
+    for (int scale = 1; scale <= 2; ++scale) {
+        std::vector<QByteArray> set = KeyboardSet(scale);
+        for (size_t i = 0; i < set.size(); ++i)
+            files.push_back({ QStringLiteral("%1.bmp").arg(ids[scale - 1][i]), std::move(set[i]) });
+    }
     return files;
 }
 

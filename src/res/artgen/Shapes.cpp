@@ -113,7 +113,10 @@ void DrawParts(SuperCanvas& canvas, const std::vector<Part>& parts, const PartSt
                 p.strokePath(s, pen);
             p.end();
         }
-        QImage layer = canvas.NewLayer();
+        QRectF bounds;
+        for (const QPainterPath& s : part.shapes)
+            bounds |= s.boundingRect();
+        SuperCanvas::Layer layer = canvas.NewLayer(bounds);
         {
             QPainter p;
             canvas.BeginLayer(p, layer);
