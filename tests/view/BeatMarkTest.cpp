@@ -44,11 +44,13 @@ TEST_F(BeatMarkTest, FollowsEveryPulseSentInOrderAndGoesOutWithTheMetronome)
     m_pView->m_nMM = 140; // the fastest tempo
     m_pView->m_nPPM = 3;
     CBeatMark mark(m_pView->Metronome(), m_pView);
-    m_pFrame->show();
+    // Not shown: what is checked is the mark's state, and painting a shown
+    // window makes Qt convert images on its own threads, which the thread
+    // checker cannot see into.
     m_pMidi->ClearSent();
     Command(ID_MIDI_TOGGLE_METRONOME);
     mark.Start();
-    ASSERT_TRUE(mark.isVisible());
+    ASSERT_FALSE(mark.isHidden());
 
     ASSERT_TRUE(Watch(mark, [&] { return m_Seen.size() >= 7 && mark.IsLit(); }, 8000));
     Command(ID_MIDI_TOGGLE_METRONOME);
@@ -56,7 +58,7 @@ TEST_F(BeatMarkTest, FollowsEveryPulseSentInOrderAndGoesOutWithTheMetronome)
     const size_t sent = Clicks().size();
     ASSERT_TRUE(Watch(mark, [&] { return mark.ShownPulse().nSequence == sent; }, 2000));
     mark.Stop();
-    EXPECT_FALSE(mark.isVisible());
+    EXPECT_TRUE(mark.isHidden());
     EXPECT_FALSE(mark.IsLit());
 
     // Each pulse sent at the port shown once, in order, numbered in its
