@@ -55,11 +55,6 @@ int GetBlackKeyIndex(int note)
     return kBlackIndex[size_t(PitchClass(note))];
 }
 
-const KeyboardScale& ScaleFor(bool maximised)
-{
-    return maximised ? kMaximisedScale : kNormalScale;
-}
-
 KeyboardScale ScaleAt(int scale)
 {
     const KeyboardScale& n = kNormalScale;

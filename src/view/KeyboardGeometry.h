@@ -38,9 +38,7 @@ struct KeyboardScale {
     int blackOffset; // a black key's left edge right of its white key's
 };
 constexpr KeyboardScale kNormalScale{2, 6, 2, 78, 14};
-constexpr KeyboardScale kMaximisedScale{4, 12, 4, 156, 28};
 
-const KeyboardScale& ScaleFor(bool maximised);
 // Every scale's pictures are the normal ones drawn s times as large, so their
 // placement is the normal placement times s.
 KeyboardScale ScaleAt(int scale);
